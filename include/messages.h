@@ -1,0 +1,116 @@
+// messages.h - every message text of quon in one place. A text that ends in
+// a blank is followed directly by a parameter line, keyword, file name or
+// data line; the others stand alone or are followed by a value on the
+// report file.
+#pragma once
+
+#include <string_view>
+
+namespace quon::msg {
+using M = std::string_view;
+
+// Driver and post-read checks
+inline constexpr M USAGE = "Usage: quon <parameter file>";
+inline constexpr M OPEN_PARAM = "Error opening parameter file";
+inline constexpr M NO_SOILS = "No SOILs specified";
+inline constexpr M NO_CURVE = "No curve specified";
+inline constexpr M MONTH_SUM = "MONTH multipliers do not sum to 1";
+inline constexpr M WARNING = "WARNING: ";
+inline constexpr M TERRAIN_MULT_ERROR = "Terrain multiplier error ";
+inline constexpr M MISSING_SOIL = "Missing soil type ";
+inline constexpr M NO_WELL_FILE = "No well file specified";
+inline constexpr M NO_RCH_FILE = "No recharge file(s) specified";
+inline constexpr M CANNOT_OPEN = "Cannot open file ";
+
+// Keywords
+inline constexpr M INVALID_COMMAND = "Invalid command ";
+inline constexpr M UNKNOWN_PARAMETER = "Unknown parameter ";
+inline constexpr M FILE_DIRECTORY = "Invalid FILE directory";
+inline constexpr M FILE_EXTENTION = "Invalid FILE extention";
+inline constexpr M DIR_READ = "Error reading DIR ";
+inline constexpr M RECHARGE_READ = "Error reading RECHARGE file ";
+inline constexpr M RECHARGE_COUNT = "RECHARGE must specify 1 or 4 files ";
+inline constexpr M IRCHCB_BAD = "Invalid Recharge cbc file number IRCHCB";
+inline constexpr M WELL_READ = "Error reading WELL file name ";
+inline constexpr M IWELCB_BAD = "Invalid Well cbc file number IWELCB";
+inline constexpr M STEADY_START = "Invalid STEADY start year";
+inline constexpr M STEADY_END = "Invalid STEADY end year";
+inline constexpr M STEADY_PERIOD = "Invalid STEADY period";
+inline constexpr M STEADY_START_RANGE = "STEADY period start error";
+inline constexpr M STEADY_END_RANGE = "STEADY period end error";
+inline constexpr M STEADY_MULT = "Invalid STEADY precip multiplier";
+inline constexpr M TRANSIENT_START = "Invalid TRANSIENT start year";
+inline constexpr M TRANSIENT_END = "Invalid TRANSIENT end year";
+inline constexpr M TRANSIENT_PERIOD = "Invalid TRANSIENT period";
+inline constexpr M TRANSIENT_START_RANGE = "TRANSIENT period start error";
+inline constexpr M TRANSIENT_END_RANGE = "TRANSIENT period end error";
+inline constexpr M INVALID_STATE = "Invalid state ";
+inline constexpr M MOUND_NAME = "Error reading MOUND flag name ";
+inline constexpr M IBOUND_NAME = "Invalid IBOUND file name ";
+inline constexpr M SOIL_NAME = "Invalid SOIL file name ";
+inline constexpr M XFACTOR_YEAR = "Invalid XFACTOR year ";
+inline constexpr M XFACTOR_NAME = "Invalid XFACTOR file name ";
+inline constexpr M BUDGET_NAME = "Invalid BUDGET file name ";
+inline constexpr M MONTH_MULT = "Invalid MONTH multiplier ";
+
+// Scanners and readers
+inline constexpr M ERROR_OPENING = "Error opening file";
+inline constexpr M ERROR_OPENING_ = "Error opening file ";
+inline constexpr M ERROR_HEADER = "Error reading file header";
+inline constexpr M ERROR_READING = "Error reading file";
+inline constexpr M TOO_MANY_ZONES = "Too many zones in";
+inline constexpr M ZONE_RANGE = "Zone out of range in file";
+
+// Terrain
+inline constexpr M TERRAIN_FLAG = "Invalid TERRAIN flag file ";
+inline constexpr M TERRAIN_MULT_FILE = "Invalid TERRAIN multiplier file ";
+inline constexpr M TERRAIN_PLOT = "Invalid TERRAIN plot file ";
+inline constexpr M TERRAIN_LIMIT_MIN = "Invalid TERRAIN LIMIT minimum";
+inline constexpr M TERRAIN_LIMIT_MAX = "Invalid TERRAIN LIMIT maximum";
+inline constexpr M TERRAIN_LIMIT_RANGE = "Invalid TERRAIN LIMIT range ";
+inline constexpr M TERRAIN_PARAMETER = "Invalid TERRAIN parameter ";
+inline constexpr M TERRAIN_TOO_MANY = "Too many TERRAIN locations";
+inline constexpr M TERRAIN_X = "Invalid terrain X ";
+inline constexpr M TERRAIN_Y = "Invalid terrain Y ";
+inline constexpr M TERRAIN_MULT = "Invalid terrain multiplier ";
+inline constexpr M CANNOT_WRITE = "Cannot write file ";
+
+// Stations
+inline constexpr M STATION_LOC_NAME = "Invalid STATION location file name ";
+inline constexpr M STATION_PPT_NAME = "Invalid STATION precipitation file name ";
+inline constexpr M STATION_DRIFT = "Invalid STATION drift order ";
+inline constexpr M TOO_MANY_STATIONS = "Too many stations";
+inline constexpr M STATION_NAME = "Invalid station name ";
+inline constexpr M STATION_X = "Invalid station X ";
+inline constexpr M STATION_Y = "Invalid station Y ";
+inline constexpr M PRECIP_ORDER = "Precip data out of order ";
+inline constexpr M PRECIP_YEAR = "Invalid precip year ";
+inline constexpr M PRECIP_DATA = "Invalid precip data ";
+
+// Functions and splines
+inline constexpr M NO_SOILS_FUNCTION = "No SOILs specified before FUNCTION";
+inline constexpr M FUNCTION_FILE = "Invalid FUNCTION output file name ";
+inline constexpr M FUNCTION_TYPE = "Invalid FUNCTION spline type ";
+inline constexpr M FUNCTION_TOO_MANY = "Too many FUNCTION data";
+inline constexpr M FUNCTION_ZERO = "FUNCTION data must start at zero";
+inline constexpr M FUNCTION_MONOTONE = "FUNCTION data not monotone increasing";
+inline constexpr M FUNCTION_DATA = "Invalid FUNCTION data ";
+inline constexpr M FUNCTION_RANGE = "FUNCTION range too large";
+inline constexpr M SPLINE_ONE = "Cannot fit spline to one point";
+inline constexpr M SPLINE_MANY = "Too many points to fit spline";
+inline constexpr M SPLINE_RANGE = "Spline eval data out of range";
+inline constexpr M BINFIND_RANGE = "Value out of range in BINFIND";
+
+// Kriging
+inline constexpr M REPEATED_POINT = "Repeated point";
+inline constexpr M KRIG_TOO_LARGE = "Kriging matrix too large";
+inline constexpr M KRIG_CANNOT_INVERT = "Cannot invert kriging matrix";
+inline constexpr M KRIG_N_TOO_LARGE = "N too large in EVALKRIGE";
+
+// Annual curves, periods, array files
+inline constexpr M NEGATIVE_PPT = "Negative PPT";
+inline constexpr M INCREASE_MAXWEL = "Increase MAXWEL to ";
+inline constexpr M CANNOT_READ = "Cannot read file ";
+inline constexpr M CANNOT_WRITE_TO = "Cannot write to file ";
+
+}  // namespace quon::msg

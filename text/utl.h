@@ -1,0 +1,98 @@
+// utl.h - line scanning, word and number readers, the real-array reader and
+// the error reporters.
+//
+// A line is a view of its characters; the readers treat every position past
+// its end as blank. Positions are 1-based, as in the parameter file's
+// description: a reader starts at `start`, skips blanks, reads one word and
+// leaves `pos` on the first position after it. The error flag is 0 on
+// success, -1 when no word is left (or no valid word can be taken), and a
+// positive conversion status when a word is not a valid number.
+//
+// None of the scanners allocates.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "quon.h"
+
+namespace quon {
+class InFile;
+struct Run;
+
+// Conversion status of a bad number (the runtime's "Bad value").
+inline constexpr int BADVALUE = 5010;
+// Conversion status of an integer that does not fit 32 bits.
+inline constexpr int OVERFLOWED = 5011;
+
+// Turns every character below code 32 or above 126 into a blank. Returns 1
+// for a comment line (first character "#"), -1 for a line of blanks only,
+// else 0.
+int linefix(std::span<char> line) noexcept;
+
+// Position of the last non-blank character; 0 (length0) or 1 (length) when
+// there is none.
+int length0(std::string_view text) noexcept;
+int length(std::string_view text) noexcept;
+
+// Letters a..z become A..Z; every other character stays.
+void uppercase(std::span<char> text) noexcept;
+
+// Skips blanks from pos; true when nothing but blanks is left. pos is left on
+// the next non-blank character (or past the end).
+bool eol(std::string_view line, int &pos) noexcept;
+
+// The next word: up to the next blank, or between double quotes (which may
+// hold blanks). An unclosed quote gives err -1 and pos past the end.
+void charin(Word &word, std::string_view line, int start, int &pos,
+            int &err) noexcept;
+
+// The next word as an integer field of width 32: blanks ignored, optional
+// sign, digits. Returns 0 with err -1 at the end of the line and 0 with err
+// BADVALUE or OVERFLOWED for a bad word.
+int intin(std::string_view line, int start, int &pos, int &err) noexcept;
+
+// The next word as a real field of width 32 with no implied decimals:
+// sign, digits with or without a point, exponent with E, D or Q, or a sign
+// alone starting the exponent (1.5+2). Returns 0.0 with err -1 at the end of
+// the line and 0.0 with err BADVALUE for a bad word. A word without any
+// digit, NaN, an infinity and an overflow (1e400) are bad words.
+double realin(std::string_view line, int start, int &pos, int &err) noexcept;
+
+// Converts one word (already cut out) as intin / realin do; returns the
+// status (0 or positive) and sets value only on success.
+int convert_int(std::string_view word, int &value) noexcept;
+int convert_real(std::string_view word, double &value) noexcept;
+
+// Reads a state code (co, ks or ne, any case) from the run's parameter line
+// at its line position; returns 1..3, or 0 with err -1.
+int instate(Run &run, int &err) noexcept;
+
+// Reads `rows` rows of `cols` reals from a free-format text file into a
+// (row i at a[(i-1)*cols]), each row starting on a new record, after
+// skipping `nheader` records. Values are separated by blanks, commas or line
+// ends; repeat counts (3*1.5), null values and a slash ending a row are read
+// as the runtime's list-directed input reads them. Every failure ends the
+// run through error2: "Error opening file", "Error reading file header",
+// "Error reading file", followed by the file name.
+void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
+              int cols, int nheader);
+
+// The error report: writes msg followed directly by tail as one line on
+// standard error; the run goes on.
+void error(std::string_view msg, std::string_view tail = {});
+
+// Ending reporters: write one list-directed record to the report file (the
+// message trimmed, a blank, then the name trimmed / the integer / the real),
+// write the same text on standard error, and end the run (throw RunEnd with
+// status 1).
+[[noreturn]] void error2(std::string_view msg, std::string_view name);
+[[noreturn]] void errorint(std::string_view msg, std::int64_t value);
+[[noreturn]] void errordbl(std::string_view msg, double value);
+
+// Ends the run for a fault that has no record of its own on the report
+// file: msg + tail on standard error, then RunEnd with status 1.
+[[noreturn]] void endrun(std::string_view msg, std::string_view tail = {});
+
+}  // namespace quon
