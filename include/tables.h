@@ -108,6 +108,12 @@ struct Run {
   // Work grids of the annual evaluation and of the period assembly.
   CellArray area{}, frac{}, ppt{}, readbuf{};
   std::array<CellArray, 5> q{};  // Q0 pumping, Q1..Q4 recharge components
+
+  // Kriging weights of the stations at every active cell, formed once per run
+  // after the station system is inverted: krigcells lists the active cells
+  // (row by row), krigweights holds MAXSTATION weights per listed cell.
+  std::vector<std::int32_t> krigcells;
+  std::vector<double> krigweights;
 };
 
 // Allocates one run with every table at its default and the cell centres set.

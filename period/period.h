@@ -30,6 +30,11 @@ void condadd(std::span<double> target, double factor,
              std::span<const double> source,
              std::span<const std::int32_t> mask) noexcept;
 
+// Forms the station kriging weights of every active cell (run.krigcells,
+// run.krigweights) from the inverse in run.krig; called once per run after
+// the station system is inverted, before the first period. Allocates once.
+void prepare_kriging(Run &run);
+
 // The annual recharge grid r of a year (steady != 0: steady mode), with the
 // year's irrigated areas added to the per-state sums in transient mode.
 void evalcurve(Run &run, CellArray &r, int steady, int year);
