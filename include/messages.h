@@ -21,6 +21,16 @@ inline constexpr M MISSING_SOIL = "Missing soil type ";
 inline constexpr M NO_WELL_FILE = "No well file specified";
 inline constexpr M NO_RCH_FILE = "No recharge file(s) specified";
 inline constexpr M CANNOT_OPEN = "Cannot open file ";
+// Settings the run cannot go on with, found before the first period
+inline constexpr M RECHARGE_TOO_MANY =
+    "Too many RECHARGE files, at most 4 can be written: ";
+inline constexpr M STEADY_SPAN =
+    "STEADY period cannot be run, its years must lie from 1910 to 2150 "
+    "with the start not after the end: ";
+inline constexpr M TRANSIENT_SPAN =
+    "TRANSIENT period cannot be run, its years must lie from 1910 to 2150: ";
+inline constexpr M KRIG_STORE =
+    "Station kriging system too large, the drift order must be 0 to 3: ";
 
 // Keywords
 inline constexpr M INVALID_COMMAND = "Invalid command ";
