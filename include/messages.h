@@ -122,5 +122,7 @@ inline constexpr M NEGATIVE_PPT = "Negative PPT";
 inline constexpr M INCREASE_MAXWEL = "Increase MAXWEL to ";
 inline constexpr M CANNOT_READ = "Cannot read file ";
 inline constexpr M CANNOT_WRITE_TO = "Cannot write to file ";
+inline constexpr M RCH_VALUE_RANGE =
+    "Recharge value too large for the RCH array field in file ";
 
 }  // namespace quon::msg
