@@ -1,0 +1,430 @@
+// io.cpp - sequential input and output files over POSIX descriptors, and the
+// report file fort.2.
+//
+// Input keeps one buffer per file and hands out records as views into it, so
+// reading a grid file of millions of values copies nothing and allocates
+// nothing. Records end at LF, CR LF or a bare CR, the way the Fortran runtime
+// that wrote and reads the model's files splits them.
+
+#include "io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quon {
+
+namespace {
+
+// Longest file name we can hand to the system (with its terminating NUL).
+constexpr std::size_t NAMEMAX = PATH_MAX;
+
+// The name without its trailing blanks, as Fortran OPEN takes FILE=.
+std::string_view trim_name(std::string_view name) {
+  std::size_t n = name.size();
+  while (n > 0 && name[n - 1] == ' ')
+    --n;
+  return name.substr(0, n);
+}
+
+// Copies a trimmed name into a NUL-terminated buffer; false when the name is
+// empty or too long for the system.
+bool c_name(std::string_view name, char (&out)[NAMEMAX]) {
+  name = trim_name(name);
+  if (name.empty() || name.size() >= NAMEMAX)
+    return false;
+  if (std::memchr(name.data(), '\0', name.size()) != nullptr)
+    return false;
+  std::memcpy(out, name.data(), name.size());
+  out[name.size()] = '\0';
+  return true;
+}
+
+// First LF or CR in [p, end), or end.
+const char *find_eol(const char *p, const char *end) {
+  const char *lf =
+      static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
+  const char *stop = lf ? lf : end;
+  const char *cr =
+      static_cast<const char *>(std::memchr(p, '\r', std::size_t(stop - p)));
+  return cr ? cr : stop;
+}
+
+} // namespace
+
+// ---- InFile -----------------------------------------------------------------
+
+struct InFile::Impl {
+  int fd = -1;
+  std::unique_ptr<char[]> buf{new char[BUFSIZE]};
+  char *pos = nullptr; // next unread byte
+  char *lim = nullptr; // end of the bytes read into buf
+  bool eof = false;    // the descriptor has nothing more to give
+  // A CR ended the last record at the end of the buffer: an LF that follows
+  // belongs to the same line end.
+  bool pending_cr = false;
+  // The last record was cut at BUFSIZE: the rest of its line is still to be
+  // skipped.
+  bool skip_rest = false;
+  // backspace() was called: next() returns the last record again.
+  bool putback = false;
+  bool last_ok = false;
+  std::string_view last;
+  char name[NAMEMAX] = {};
+  std::size_t namelen = 0;
+
+  void reset() {
+    pos = lim = buf.get();
+    eof = pending_cr = skip_rest = putback = last_ok = false;
+    last = {};
+  }
+
+  // Moves the unread bytes to the start of the buffer and reads more after
+  // them. False when nothing more could be read.
+  bool fill() {
+    if (eof)
+      return false;
+    char *b = buf.get();
+    const std::size_t keep = std::size_t(lim - pos);
+    if (pos != b && keep > 0)
+      std::memmove(b, pos, keep);
+    pos = b;
+    lim = b + keep;
+    const std::size_t room = BUFSIZE - keep;
+    if (room == 0)
+      return false;
+    for (;;) {
+      const ssize_t got = ::read(fd, lim, room);
+      if (got > 0) {
+        lim += got;
+        return true;
+      }
+      if (got < 0 && errno == EINTR)
+        continue;
+      // End of file, or a read error: either way no more records.
+      eof = true;
+      return false;
+    }
+  }
+
+  // Steps past the line end at e (LF, CR or CR LF).
+  void past_eol(const char *e) {
+    pos = const_cast<char *>(e) + 1;
+    if (*e != '\r')
+      return;
+    if (pos < lim) {
+      if (*pos == '\n')
+        ++pos;
+    } else {
+      pending_cr = true;
+    }
+  }
+
+  // Drops an LF left over from a CR LF split across two reads.
+  void settle_cr() {
+    if (!pending_cr)
+      return;
+    if (pos == lim)
+      fill();
+    if (pos < lim && *pos == '\n')
+      ++pos;
+    pending_cr = false;
+  }
+
+  // Skips the rest of a line whose start was cut off as a record.
+  void skip_line() {
+    skip_rest = false;
+    for (;;) {
+      const char *e = find_eol(pos, lim);
+      if (e < lim) {
+        past_eol(e);
+        return;
+      }
+      pos = lim;
+      if (!fill())
+        return;
+    }
+  }
+
+  bool next(std::string_view &rec) {
+    if (putback) {
+      putback = false;
+      rec = last;
+      return last_ok;
+    }
+    last_ok = false;
+    last = {};
+    if (fd < 0) {
+      rec = {};
+      return false;
+    }
+    if (skip_rest)
+      skip_line();
+    settle_cr();
+    for (;;) {
+      const char *e = find_eol(pos, lim);
+      if (e < lim) {
+        last = std::string_view(pos, std::size_t(e - pos));
+        past_eol(e);
+        break;
+      }
+      if (std::size_t(lim - pos) == BUFSIZE) {
+        // A line longer than the buffer: hand out its first BUFSIZE bytes.
+        last = std::string_view(pos, BUFSIZE);
+        pos = lim;
+        skip_rest = true;
+        break;
+      }
+      if (!fill()) {
+        if (pos == lim) {
+          rec = {};
+          return false;
+        }
+        // The last record has no line end.
+        last = std::string_view(pos, std::size_t(lim - pos));
+        pos = lim;
+        break;
+      }
+    }
+    last_ok = true;
+    rec = last;
+    return true;
+  }
+};
+
+InFile::InFile() : p_(std::make_unique<Impl>()) { p_->reset(); }
+
+InFile::~InFile() { close(); }
+
+bool InFile::open(std::string_view name) {
+  close();
+  char cname[NAMEMAX];
+  if (!c_name(name, cname))
+    return false;
+  const int fd = ::open(cname, O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  p_->fd = fd;
+  p_->reset();
+  const std::string_view t = trim_name(name);
+  std::memcpy(p_->name, t.data(), t.size());
+  p_->namelen = t.size();
+  return true;
+}
+
+void InFile::close() {
+  if (p_->fd >= 0)
+    ::close(p_->fd);
+  p_->fd = -1;
+  p_->namelen = 0;
+  p_->reset();
+}
+
+bool InFile::is_open() const { return p_->fd >= 0; }
+
+bool InFile::next(std::string_view &rec) { return p_->next(rec); }
+
+void InFile::backspace() {
+  if (p_->fd >= 0)
+    p_->putback = true;
+}
+
+bool InFile::read_raw(void *dst, std::size_t n) {
+  Impl &f = *p_;
+  if (f.fd < 0)
+    return false;
+  f.putback = false;
+  char *out = static_cast<char *>(dst);
+  // Bytes already buffered come first.
+  const std::size_t have = std::min(n, std::size_t(f.lim - f.pos));
+  std::memcpy(out, f.pos, have);
+  f.pos += have;
+  out += have;
+  n -= have;
+  while (n > 0) {
+    if (f.eof)
+      return false;
+    const ssize_t got = ::read(f.fd, out, n);
+    if (got > 0) {
+      out += got;
+      n -= std::size_t(got);
+      continue;
+    }
+    if (got < 0 && errno == EINTR)
+      continue;
+    f.eof = true;
+    return false;
+  }
+  return true;
+}
+
+std::string_view InFile::name() const { return {p_->name, p_->namelen}; }
+
+// ---- OutFile ----------------------------------------------------------------
+
+struct OutFile::Impl {
+  int fd = -1;
+  std::size_t cap;
+  std::unique_ptr<char[]> buf;
+  std::size_t used = 0;
+  bool failed = false;
+  char name[NAMEMAX] = {};
+  std::size_t namelen = 0;
+
+  explicit Impl(std::size_t c) : cap(c ? c : 1), buf(new char[cap]) {}
+
+  // Writes n bytes straight to the descriptor; marks the file failed on any
+  // error (a short write that cannot be completed, a full disk).
+  void put_out(const char *p, std::size_t n) {
+    if (fd < 0) {
+      if (n > 0)
+        failed = true;
+      return;
+    }
+    while (n > 0 && !failed) {
+      const ssize_t w = ::write(fd, p, n);
+      if (w > 0) {
+        p += w;
+        n -= std::size_t(w);
+        continue;
+      }
+      if (w < 0 && errno == EINTR)
+        continue;
+      failed = true;
+    }
+  }
+
+  void drain() {
+    if (used == 0)
+      return;
+    put_out(buf.get(), used);
+    used = 0;
+  }
+};
+
+OutFile::OutFile(std::size_t capacity) : p_(std::make_unique<Impl>(capacity)) {}
+
+OutFile::~OutFile() { close(); }
+
+bool OutFile::open(std::string_view name, bool append) {
+  close();
+  Impl &f = *p_;
+  f.failed = false;
+  f.used = 0;
+  char cname[NAMEMAX];
+  if (!c_name(name, cname))
+    return false;
+  const int flags =
+      O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+  const int fd = ::open(cname, flags, 0666);
+  if (fd < 0)
+    return false;
+  f.fd = fd;
+  const std::string_view t = trim_name(name);
+  std::memcpy(f.name, t.data(), t.size());
+  f.namelen = t.size();
+  return true;
+}
+
+bool OutFile::is_open() const { return p_->fd >= 0; }
+
+char *OutFile::reserve(std::size_t n) {
+  Impl &f = *p_;
+  if (f.used + n > f.cap)
+    f.drain();
+  return f.buf.get() + f.used;
+}
+
+void OutFile::commit(char *end) { p_->used = std::size_t(end - p_->buf.get()); }
+
+void OutFile::write(std::string_view s) {
+  Impl &f = *p_;
+  if (f.used + s.size() <= f.cap) {
+    std::memcpy(f.buf.get() + f.used, s.data(), s.size());
+    f.used += s.size();
+    return;
+  }
+  f.drain();
+  if (s.size() <= f.cap) {
+    std::memcpy(f.buf.get(), s.data(), s.size());
+    f.used = s.size();
+    return;
+  }
+  f.put_out(s.data(), s.size());
+}
+
+void OutFile::put(char ch) {
+  Impl &f = *p_;
+  if (f.used == f.cap)
+    f.drain();
+  f.buf[f.used++] = ch;
+}
+
+bool OutFile::flush() {
+  p_->drain();
+  return !p_->failed;
+}
+
+bool OutFile::close() {
+  Impl &f = *p_;
+  if (f.fd < 0) {
+    f.used = 0;
+    return true;
+  }
+  f.drain();
+  if (::close(f.fd) != 0 && errno != EINTR)
+    f.failed = true;
+  f.fd = -1;
+  return !f.failed;
+}
+
+bool OutFile::failed() const { return p_->failed; }
+
+std::string_view OutFile::name() const { return {p_->name, p_->namelen}; }
+
+// ---- Existence and the report file
+// -------------------------------------------
+
+bool file_exists(std::string_view name) {
+  char cname[NAMEMAX];
+  if (!c_name(name, cname))
+    return false;
+  struct stat st;
+  return ::stat(cname, &st) == 0;
+}
+
+namespace {
+
+OutFile &report_file() {
+  static OutFile f(std::size_t(1) << 16);
+  return f;
+}
+
+} // namespace
+
+void report_record(std::string_view rec) {
+  OutFile &f = report_file();
+  if (!f.is_open() && !f.open("fort.2")) {
+    // Nowhere to keep the record: the console still has it from the caller,
+    // so say only that the report file is missing.
+    std::fputs("Cannot write file fort.2\n", stderr);
+    return;
+  }
+  f.write(rec);
+  f.endl();
+  f.flush();
+}
+
+void close_report() { report_file().close(); }
+
+} // namespace quon
