@@ -1,0 +1,481 @@
+// Tests of the line scanners, the number conversions (against the Fortran
+// runtime the model's files are written for), the free-format real-array
+// reader and the error reporters.
+
+#include "utl.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "io.h"
+#include "messages.h"
+#include "tables.h"
+#include "testutil.h"
+
+namespace quon {
+namespace {
+
+// ---- Lines and words --------------------------------------------------------
+
+TEST(Linefix, ControlCharactersBecomeBlanks) {
+  std::string s = "\t#x\x7f\x80y\r";
+  EXPECT_EQ(linefix(s), 0) << "the tab is the first character, not the #";
+  EXPECT_EQ(s, " #x  y ");
+  s = "# comment\t";
+  EXPECT_EQ(linefix(s), 1);
+  s = " \t \t\x01 ";
+  EXPECT_EQ(linefix(s), -1);
+  EXPECT_EQ(s, "      ");
+  s = "";
+  EXPECT_EQ(linefix(s), -1);
+  s = "~ }";
+  EXPECT_EQ(linefix(s), 0);
+  EXPECT_EQ(s, "~ }") << "characters up to 126 stay";
+}
+
+TEST(Length, LastNonBlank) {
+  EXPECT_EQ(length0("    "), 0);
+  EXPECT_EQ(length("    "), 1);
+  EXPECT_EQ(length0(""), 0);
+  EXPECT_EQ(length(""), 1);
+  EXPECT_EQ(length0(" ab c  "), 5);
+  EXPECT_EQ(length(" ab c  "), 5);
+  EXPECT_EQ(length0("x"), 1);
+}
+
+TEST(Uppercase, OnlyLettersAToZ) {
+  std::string s = "aZz09 {|}~`@[co]";
+  uppercase(s);
+  EXPECT_EQ(s, "AZZ09 {|}~`@[CO]");
+}
+
+TEST(Eol, SkipsBlanksOnly) {
+  int pos = 1;
+  EXPECT_FALSE(eol("   x ", pos));
+  EXPECT_EQ(pos, 4);
+  pos = 5;
+  EXPECT_TRUE(eol("   x ", pos));
+  EXPECT_EQ(pos, 6);
+  pos = 1;
+  EXPECT_TRUE(eol("", pos));
+  EXPECT_EQ(pos, 1);
+}
+
+// A word read by charin, with its flag and the position after it.
+struct Got {
+  std::string word;
+  int err, pos;
+};
+Got word_at(std::string_view line, int start) {
+  Word w;
+  w.set("garbage");
+  Got g{"", 99, -5};
+  charin(w, line, start, g.pos, g.err);
+  g.word = std::string(w.trimmed());
+  EXPECT_EQ(w.full().substr(g.word.size()),
+            std::string(WORDLEN - g.word.size(), ' '))
+      << "the word must be blank-padded";
+  return g;
+}
+
+TEST(Charin, WordsAndQuotes) {
+  Got g = word_at("  IBOUND  data/ib.txt", 1);
+  EXPECT_EQ(g.word, "IBOUND");
+  EXPECT_EQ(g.err, 0);
+  EXPECT_EQ(g.pos, 9) << "left on the blank after the word";
+  g = word_at("  IBOUND  data/ib.txt", g.pos);
+  EXPECT_EQ(g.word, "data/ib.txt");
+  EXPECT_EQ(g.pos, 22) << "n + 1 at the end of the line";
+  g = word_at("  IBOUND  data/ib.txt", g.pos);
+  EXPECT_EQ(g.word, "");
+  EXPECT_EQ(g.err, -1);
+
+  g = word_at("x     ", 2);
+  EXPECT_EQ(g.word, "");
+  EXPECT_EQ(g.err, -1);
+  EXPECT_EQ(g.pos, 7);
+
+  g = word_at(R"(a "two words" b)", 2);
+  EXPECT_EQ(g.word, "two words");
+  EXPECT_EQ(g.err, 0);
+  EXPECT_EQ(g.pos, 14) << "just after the closing quote";
+
+  g = word_at(R"( "" next)", 1);
+  EXPECT_EQ(g.word, "");
+  EXPECT_EQ(g.err, 0) << "an empty quoted word is still a word";
+  EXPECT_EQ(g.pos, 4);
+
+  g = word_at(R"(  "unclosed word  )", 1);
+  EXPECT_EQ(g.word, "");
+  EXPECT_EQ(g.err, -1);
+  EXPECT_EQ(g.pos, 19);
+
+  g = word_at(R"(ab"cd e)", 1);
+  EXPECT_EQ(g.word, R"(ab"cd)") << "a quote inside a word is ordinary";
+  EXPECT_EQ(g.pos, 6);
+
+  std::string longword(300, 'w');
+  longword[255] = 'L';
+  g = word_at(" " + longword + " z", 1);
+  EXPECT_EQ(g.word, longword.substr(0, WORDLEN)) << "cut at 256 characters";
+  EXPECT_EQ(g.pos, 302) << "but the whole word is passed over";
+
+  g = word_at("abc", 0);
+  EXPECT_EQ(g.word, "abc") << "a start before the line begins at 1";
+}
+
+TEST(Intin, WordsAsIntegers) {
+  int pos = 0, err = 99;
+  EXPECT_EQ(intin(" 1950 -12 +7", 1, pos, err), 1950);
+  EXPECT_EQ(err, 0);
+  EXPECT_EQ(pos, 6);
+  EXPECT_EQ(intin(" 1950 -12 +7", pos, pos, err), -12);
+  EXPECT_EQ(intin(" 1950 -12 +7", pos, pos, err), 7);
+  EXPECT_EQ(pos, 13);
+  EXPECT_EQ(intin(" 1950 -12 +7", pos, pos, err), 0);
+  EXPECT_EQ(err, -1);
+
+  EXPECT_EQ(intin("1.5", 1, pos, err), 0);
+  EXPECT_EQ(err, BADVALUE);
+  EXPECT_EQ(pos, 4);
+  EXPECT_EQ(intin("x 12abc", 2, pos, err), 0);
+  EXPECT_EQ(err, BADVALUE);
+  EXPECT_EQ(intin("2147483648", 1, pos, err), 0);
+  EXPECT_EQ(err, OVERFLOWED);
+  EXPECT_EQ(intin("-2147483648", 1, pos, err), -2147483647 - 1);
+  EXPECT_EQ(err, 0);
+  // Only the first 32 characters of a word are read.
+  EXPECT_EQ(intin(std::string(32, '0') + "17", 1, pos, err), 0);
+  EXPECT_EQ(err, 0);
+  EXPECT_EQ(pos, 35);
+  EXPECT_EQ(intin(std::string(31, '0') + "17", 1, pos, err), 1);
+}
+
+TEST(Realin, WordsAsReals) {
+  int pos = 0, err = 99;
+  EXPECT_EQ(realin("1.5 2 1.5e2", 1, pos, err), 1.5);
+  EXPECT_EQ(err, 0);
+  EXPECT_EQ(realin("1.5 2 1.5e2", pos, pos, err), 2.0);
+  EXPECT_EQ(realin("1.5 2 1.5e2", pos, pos, err), 150.0);
+  EXPECT_EQ(realin("1.5 2 1.5e2", pos, pos, err), 0.0);
+  EXPECT_EQ(err, -1);
+  EXPECT_EQ(pos, 12);
+  EXPECT_EQ(realin("  1.5x", 1, pos, err), 0.0);
+  EXPECT_EQ(err, BADVALUE);
+  EXPECT_EQ(pos, 7);
+}
+
+// Conversions of single words. The runtime would read the words of the last
+// group as 0, NaN or infinity without complaint; here they are bad numbers.
+TEST(Convert, RealSpellings) {
+  struct Case {
+    const char *word;
+    double want;
+  };
+  const Case good[] = {
+      {"15", 15.0},
+      {"1.5d2", 150.0},
+      {"1.5D-2", 0.015},
+      {"1.5q2", 150.0},
+      {"1.5Q+2", 150.0},
+      {"1.5E+2", 150.0},
+      {"1.5+2", 150.0},
+      {"1.5-2", 0.015},
+      {"12-5", 1.2e-4},
+      {"1950-01", 195.0},
+      {".5", 0.5},
+      {"5.", 5.0},
+      {"-.5e1", -5.0},
+      {"+1.", 1.0},
+      {"1 5", 15.0},
+      {"1.5e 2", 150.0},
+      {"1e-400", 0.0},
+      {"1e-310", 1e-310},
+      {"9007199254740993", 9007199254740992.0},
+      {"1.7976931348623158e308", std::numeric_limits<double>::max()},
+      {"2.4703282292062328e-324", 4.9406564584124654e-324},
+      {"1e0000000000000000000002", 100.0},
+  };
+  for (const Case &c : good) {
+    double v = -1.0;
+    EXPECT_EQ(convert_real(c.word, v), 0) << c.word;
+    EXPECT_EQ(v, c.want) << c.word;
+  }
+  double v = 1.0;
+  ASSERT_EQ(convert_real("-0", v), 0);
+  EXPECT_TRUE(std::signbit(v));
+  ASSERT_EQ(convert_real("-1e-400", v), 0);
+  EXPECT_TRUE(std::signbit(v) && v == 0.0);
+  // The first 32 characters only.
+  ASSERT_EQ(convert_real("123456789012345678901234567890123", v), 0);
+  EXPECT_EQ(v, 1.2345678901234567e31);
+
+  const char *bad[] = {"1,5", "1.5.2",  "Infin",   "0x10",    "1e",     "1e+",
+                       "1d",  "1.5ee2", "1.5e2e3", "1.5e2.0", "1.5abc", "abc",
+                       "1+",  "1.5+",   "+-",      "'1'"};
+  for (const char *w : bad) {
+    v = 42.0;
+    EXPECT_EQ(convert_real(w, v), BADVALUE) << w;
+    EXPECT_EQ(v, 42.0) << "a bad word leaves the value alone: " << w;
+  }
+  const char *mended[] = {"",
+                          "+",
+                          "-",
+                          ".",
+                          "e5",
+                          "D2",
+                          ".e2",
+                          "-.",
+                          "-e5",
+                          "--1",
+                          "nan",
+                          "NaN",
+                          "-nan",
+                          "inf",
+                          "infinity",
+                          "-Infinity",
+                          "1e400",
+                          "-1e400",
+                          "1.7976931348623159e308",
+                          "1e99999999999999"};
+  for (const char *w : mended) {
+    v = 42.0;
+    EXPECT_EQ(convert_real(w, v), BADVALUE) << w;
+    EXPECT_EQ(v, 42.0) << w;
+  }
+}
+
+TEST(Convert, IntegerSpellings) {
+  struct Case {
+    const char *word;
+    int want;
+  };
+  const Case good[] = {{"12", 12},
+                       {"+12", 12},
+                       {"-0", 0},
+                       {"007", 7},
+                       {"1 2", 12},
+                       {"- 5", -5},
+                       {"2147483647", 2147483647},
+                       {"-2147483648", -2147483647 - 1},
+                       {"000000000000000000000000000000001", 0}};
+  for (const Case &c : good) {
+    int v = -1;
+    EXPECT_EQ(convert_int(c.word, v), 0) << c.word;
+    EXPECT_EQ(v, c.want) << c.word;
+  }
+  const char *bad[] = {"1.5", "12abc", "abc", "1e3", "12.", "0x10", "1,5", "1,",
+                       ",5",  "1-",    "--1", "+",   "-",   "",     "   "};
+  for (const char *w : bad) {
+    int v = 42;
+    EXPECT_EQ(convert_int(w, v), BADVALUE) << '"' << w << '"';
+    EXPECT_EQ(v, 42);
+  }
+  const char *over[] = {"2147483648", "-2147483649",
+                        "123456789012345678901234567890123"};
+  for (const char *w : over) {
+    int v = 42;
+    EXPECT_EQ(convert_int(w, v), OVERFLOWED) << w;
+    EXPECT_EQ(v, 42);
+  }
+}
+
+TEST(Instate, StateCodes) {
+  auto run = make_run();
+  auto state = [&](const char *line, int &err) {
+    run->line.set(line);
+    run->linelen = int(std::strlen(line));
+    run->linepos = 1;
+    return instate(*run, err);
+  };
+  int err = 99;
+  EXPECT_EQ(state("ne", err), 3);
+  EXPECT_EQ(err, 0);
+  EXPECT_EQ(state("  Ks rest", err), 2);
+  EXPECT_EQ(run->linepos, 5) << "the line position moves past the word";
+  EXPECT_EQ(state("CO", err), 1);
+  EXPECT_EQ(state("NEB", err), 0);
+  EXPECT_EQ(err, -1);
+  EXPECT_EQ(state("COLORADO", err), 0);
+  EXPECT_EQ(err, -1);
+  EXPECT_EQ(state("C", err), 0);
+  EXPECT_EQ(err, -1);
+  EXPECT_EQ(state("   ", err), 0);
+  EXPECT_EQ(err, -1);
+  EXPECT_EQ(state(R"("ne")", err), 3);
+}
+
+// ---- The real-array reader and the reporters
+// ----------------------------------
+
+class FileTest : public test::InTempDir {
+protected:
+  void TearDown() override {
+    close_report();
+    InTempDir::TearDown();
+  }
+  InFile in;
+};
+
+// A value no file below holds: marks what a read left unchanged.
+constexpr double U = -777.0;
+
+struct ListCase {
+  const char *text;
+  int rows;
+  std::vector<double> want; // rows * 3 values
+};
+
+TEST_F(FileTest, ReadrealListForms) {
+  const double inf = std::numeric_limits<double>::infinity();
+  (void)inf;
+  const ListCase cases[] = {
+      {"1 2 3\n4 5 6\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1 2 3\n4,5\n6\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1,2,3\n4 , 5 ,6\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1 2\n3\n4,5\n6\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1.\n5 6\n", 1, {1, 5, 6}},
+      {"3*1.5\n2*7 8\n", 2, {1.5, 1.5, 1.5, 7, 7, 8}},
+      {"1,,3\n,5,6\n", 2, {1, U, 3, U, 5, 6}},
+      {"2* 3\n2*,3\n", 2, {U, U, 3, U, U, 3}},
+      {"3*\n4 5 6\n", 2, {U, U, U, 4, 5, 6}},
+      {"1 /\n4 5 6\n", 2, {1, U, U, 4, 5, 6}},
+      {"1 2 3 / comment 9 9\n4 5 6\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"/\n4 5 6\n", 2, {U, U, U, 4, 5, 6}},
+      {"1 2/\n4 5 6\n", 2, {1, 2, U, 4, 5, 6}},
+      {"1.5D2 1.5d-2 2.5E+1\n1.5+2 1.5-2 .5\n",
+       2,
+       {150, 0.015, 25, 150, 0.015, 0.5}},
+      {"1e-400 7 +5\n", 1, {0, 7, 5}},
+      {"1 2 3", 1, {1, 2, 3}},
+      {"1\t2\t3\n\t4\t 5 \t6\t\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1,2,3,\n4,5,6,\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1,2,\n3\n", 1, {1, 2, 3}},
+      {"1,\n,3\n", 1, {1, U, 3}},
+      {",2,3\n", 1, {U, 2, 3}},
+      {"1 2 3 4 5\n6 7 8\n", 2, {1, 2, 3, 6, 7, 8}},
+      {"1 2 3\n\n4 5 6\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1 2 3\r\n4 5 6\r\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1\r2 3 9\n4 5 6\n", 2, {1, 2, 3, 4, 5, 6}},
+      {"1;2;3\n", 1, {1, 2, 3}},
+      {"1,5 2,5\n", 1, {1, 5, 2}},
+      {"12-5 1950-01 3\n", 1, {1.2e-4, 195, 3}},
+      {"5*2\n", 1, {2, 2, 2}},
+      {"2*1 2*2\n", 1, {1, 1, 2}},
+  };
+  for (const ListCase &c : cases) {
+    test::write_file("grid.txt", c.text);
+    std::vector<double> a(std::size_t(c.rows) * 3, U);
+    ASSERT_NO_THROW(readreal(in, "grid.txt", a, c.rows, 3, 0)) << c.text;
+    EXPECT_EQ(a, c.want) << c.text;
+    EXPECT_FALSE(in.is_open()) << "the file is closed again";
+  }
+  test::write_file("grid.txt", "7 -0 +5\n");
+  std::vector<double> a(3, U);
+  readreal(in, "grid.txt", a, 1, 3, 0);
+  EXPECT_TRUE(std::signbit(a[1]));
+  EXPECT_FALSE(file_exists("fort.2")) << "a good read reports nothing";
+}
+
+TEST_F(FileTest, ReadrealSkipsHeaderLines) {
+  test::write_file("g.txt", "header 1\nheader, 2 / x\n1 2\n3 4\n");
+  std::vector<double> a(4, U);
+  readreal(in, "g.txt  ", a, 2, 2, 2);
+  EXPECT_EQ(a, (std::vector<double>{1, 2, 3, 4}));
+}
+
+// Runs readreal expecting the run to end; returns the report file.
+std::string ends_run(InFile &in, const std::string &name, int rows, int cols,
+                     int nheader) {
+  std::vector<double> a(std::size_t(rows) * std::size_t(cols), U);
+  bool ended = false;
+  try {
+    readreal(in, name, a, rows, cols, nheader);
+  } catch (const RunEnd &e) {
+    ended = true;
+    EXPECT_EQ(e.status, 1);
+  }
+  EXPECT_TRUE(ended) << name;
+  EXPECT_FALSE(in.is_open());
+  close_report();
+  return test::read_file("fort.2");
+}
+
+TEST_F(FileTest, ReadrealFailuresEndTheRun) {
+  EXPECT_EQ(ends_run(in, "data/none.txt", 1, 3, 0),
+            " Error opening file data/none.txt\n");
+  EXPECT_EQ(ends_run(in, "", 1, 3, 0), " Error opening file  \n")
+      << "a blank name is refused and kept as one blank";
+
+  test::write_file("h.txt", "only one line\n");
+  EXPECT_EQ(ends_run(in, "h.txt", 1, 3, 2),
+            " Error reading file header h.txt\n");
+
+  // Bad values, values the runtime would take as zero, NaN or infinity,
+  // repeat counts and quotes it refuses, and a file too short.
+  const char *bad[] = {"1 abc 3\n",   "1 2 x\n",     "1 2\n",       "",
+                       "0*1.5 2 3\n", "'1.5' 2 3\n", "1 2 ! 3\n",   "1 . 3\n",
+                       "nan 1 2\n",   "1 Inf 2\n",   "1e400 1 2\n", "+ 1 2\n",
+                       "*3 1 2\n",    "2*x 3\n",     "a*1 2 3\n"};
+  for (const char *t : bad) {
+    test::write_file("bad.txt", t);
+    EXPECT_EQ(ends_run(in, "bad.txt", 1, 3, 0), " Error reading file bad.txt\n")
+        << t;
+  }
+  // The second row is the one that fails.
+  test::write_file("bad.txt", "1 2 3\n4 5\n");
+  EXPECT_EQ(ends_run(in, "bad.txt", 2, 3, 0), " Error reading file bad.txt\n");
+}
+
+TEST_F(FileTest, ErrorReportersWriteOneRecord) {
+  auto record = [](auto &&report) {
+    std::remove("fort.2");
+    testing::internal::CaptureStderr();
+    bool ended = false;
+    try {
+      report();
+    } catch (const RunEnd &e) {
+      ended = e.status == 1;
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(ended);
+    close_report();
+    return std::make_pair(test::read_file("fort.2"), err);
+  };
+  auto [rep, err] =
+      record([] { error2("Error opening file   ", "data/soil.txt    "); });
+  EXPECT_EQ(rep, " Error opening file data/soil.txt\n");
+  EXPECT_EQ(err, "Error opening file data/soil.txt\n");
+
+  std::tie(rep, err) = record([] { errorint(msg::FILE_EXTENTION, 3); });
+  EXPECT_EQ(rep, " Invalid FILE extention            3\n");
+  std::tie(rep, err) = record([] { errordbl(msg::NEGATIVE_PPT, -3.0e-5); });
+  EXPECT_EQ(rep, " Negative PPT   -3.0000000000000001E-005\n");
+  std::tie(rep, err) = record([] { errordbl(msg::BINFIND_RANGE, 1e10); });
+  EXPECT_EQ(rep, " Value out of range in BINFIND    10000000000.000000     \n");
+
+  // endrun says why on the console only.
+  std::tie(rep, err) = record([] { endrun("Cannot read file ", "x.dat  "); });
+  EXPECT_EQ(rep, "");
+  EXPECT_EQ(err, "Cannot read file x.dat\n");
+}
+
+TEST(Error, OneConsoleLineAndTheRunGoesOn) {
+  testing::internal::CaptureStderr();
+  error(msg::INVALID_COMMAND, "FOO bar      ");
+  error(msg::NO_SOILS);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Invalid command FOO bar\nNo SOILs specified\n");
+}
+
+} // namespace
+} // namespace quon

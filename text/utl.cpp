@@ -1,0 +1,519 @@
+// utl.cpp - the line cleaner and word scanners of the parameter and data
+// files, the number conversions behind them, the free-format real-array
+// reader, and the error reporters.
+//
+// Numbers are converted the way the Fortran runtime reads them (so files
+// prepared for the model read the same here), except that words the runtime
+// would silently take as zero, NaN or infinity are refused: a modeller's
+// typing error must not slip into a run as a number.
+
+#include "utl.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "fmt.h"
+#include "io.h"
+#include "messages.h"
+#include "tables.h"
+
+namespace quon {
+
+namespace {
+
+// Width of the field the word readers convert (I32 / F32.0): characters of a
+// word beyond it do not count.
+constexpr std::size_t FIELD = 32;
+
+// Longest number the slow conversion path takes apart (a token of a grid
+// file can be longer than a field; beyond this it is refused, as no sane
+// number is written with more than a thousand characters).
+constexpr std::size_t SLOWMAX = 1024;
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The character at 1-based position p of a line; blank past its end.
+inline char at(std::string_view line, int p) {
+  return p >= 1 && std::size_t(p) <= line.size() ? line[std::size_t(p) - 1]
+                                                 : ' ';
+}
+
+// Skips blanks from pos (at least 1); leaves pos on the first non-blank
+// character or at n + 1.
+inline void skip_blanks(std::string_view line, int &pos) {
+  if (pos < 1)
+    pos = 1;
+  const int n = int(line.size());
+  while (pos <= n && line[std::size_t(pos) - 1] == ' ')
+    ++pos;
+}
+
+// The word starting at pos (on a non-blank character) up to the next blank;
+// pos is left on that blank or at n + 1.
+inline std::string_view take_word(std::string_view line, int &pos) {
+  const std::size_t b = std::size_t(pos) - 1;
+  std::size_t e = b;
+  while (e < line.size() && line[e] != ' ')
+    ++e;
+  pos = int(e) + 1;
+  return line.substr(b, e - b);
+}
+
+// Decides, for a number the library found out of range, whether it is too
+// large (true) or too small (false) for a double. `s` is the normalised
+// text: sign, digits with an optional point, optional 'e' exponent.
+bool too_large(const char *s, std::size_t n) {
+  std::size_t i = 0;
+  if (i < n && (s[i] == '-' || s[i] == '+'))
+    ++i;
+  // Decimal exponent of the first significant digit, relative to the point.
+  long long lead = 0;
+  bool seen_point = false, seen_digit = false;
+  long long before = 0; // digits before the point after leading zeros
+  long long zeros = 0;  // zeros after the point before the first digit
+  for (; i < n && s[i] != 'e'; ++i) {
+    if (s[i] == '.') {
+      seen_point = true;
+      continue;
+    }
+    if (!seen_digit && s[i] == '0') {
+      if (seen_point)
+        ++zeros;
+      continue;
+    }
+    seen_digit = true;
+    if (!seen_point)
+      ++before;
+  }
+  lead = before > 0 ? before - 1 : -(zeros + 1);
+  long long ex = 0;
+  bool neg = false;
+  if (i < n && s[i] == 'e') {
+    ++i;
+    if (i < n && (s[i] == '-' || s[i] == '+'))
+      neg = s[i++] == '-';
+    for (; i < n; ++i)
+      if (ex < 100000000)
+        ex = ex * 10 + (s[i] - '0');
+  }
+  return lead + (neg ? -ex : ex) > 0;
+}
+
+// Converts a real number as the runtime's F editing reads it, blanks
+// ignored: sign, digits with an optional point, then an exponent written
+// with E, D or Q (any case) and an optional sign, or with a sign alone. A
+// number without a digit in its mantissa, NaN, infinities and numbers too
+// large for a double are refused; numbers too small become zero.
+int parse_real(std::string_view s, double &value) noexcept {
+  enum { START, MANT, EXPLETTER, EXPSIGN, EXPDIGITS } st = START;
+  char buf[SLOWMAX + 4];
+  std::size_t n = 0;
+  bool point = false;
+  bool mdigit = false;
+  for (const char c : s) {
+    if (c == ' ')
+      continue;
+    if (n >= SLOWMAX)
+      return BADVALUE;
+    switch (st) {
+    case START:
+      st = MANT;
+      if (c == '+')
+        continue;
+      if (c == '-') {
+        buf[n++] = '-';
+        continue;
+      }
+      [[fallthrough]];
+    case MANT:
+      if (is_digit(c)) {
+        buf[n++] = c;
+        mdigit = true;
+      } else if (c == '.' && !point) {
+        buf[n++] = '.';
+        point = true;
+      } else if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == 'q' ||
+                 c == 'Q') {
+        buf[n++] = 'e';
+        st = EXPLETTER;
+      } else if (c == '+' || c == '-') {
+        buf[n++] = 'e';
+        buf[n++] = c;
+        st = EXPSIGN;
+      } else {
+        return BADVALUE;
+      }
+      continue;
+    case EXPLETTER:
+      if (c == '+' || c == '-') {
+        buf[n++] = c;
+        st = EXPSIGN;
+        continue;
+      }
+      [[fallthrough]];
+    case EXPSIGN:
+    case EXPDIGITS:
+      if (!is_digit(c))
+        return BADVALUE;
+      buf[n++] = c;
+      st = EXPDIGITS;
+      continue;
+    }
+  }
+  if (!mdigit || st == EXPLETTER || st == EXPSIGN)
+    return BADVALUE;
+  double v = 0.0;
+  const auto r = std::from_chars(buf, buf + n, v);
+  if (r.ptr != buf + n)
+    return BADVALUE;
+  if (r.ec == std::errc::result_out_of_range) {
+    if (too_large(buf, n))
+      return BADVALUE;
+    v = buf[0] == '-' ? -0.0 : 0.0;
+  } else if (r.ec != std::errc() || !std::isfinite(v)) {
+    return BADVALUE;
+  }
+  value = v;
+  return 0;
+}
+
+} // namespace
+
+// ---- Lines and words
+// ----------------------------------------------------------
+
+int linefix(std::span<char> line) noexcept {
+  bool blank = true;
+  for (char &c : line) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32 || u > 126)
+      c = ' ';
+    else if (c != ' ')
+      blank = false;
+  }
+  if (!line.empty() && line[0] == '#')
+    return 1;
+  return blank ? -1 : 0;
+}
+
+int length0(std::string_view text) noexcept {
+  std::size_t n = text.size();
+  while (n > 0 && text[n - 1] == ' ')
+    --n;
+  return int(n);
+}
+
+int length(std::string_view text) noexcept {
+  const int n = length0(text);
+  return n > 0 ? n : 1;
+}
+
+void uppercase(std::span<char> text) noexcept {
+  for (char &c : text)
+    if (c >= 'a' && c <= 'z')
+      c = char(c - 32);
+}
+
+bool eol(std::string_view line, int &pos) noexcept {
+  skip_blanks(line, pos);
+  return pos > int(line.size());
+}
+
+void charin(Word &word, std::string_view line, int start, int &pos,
+            int &err) noexcept {
+  err = -1;
+  word.clear();
+  pos = start;
+  skip_blanks(line, pos);
+  const int n = int(line.size());
+  if (pos > n)
+    return;
+  if (at(line, pos) == '"') {
+    const int b = pos + 1;
+    int e = b;
+    while (e <= n && line[std::size_t(e) - 1] != '"')
+      ++e;
+    if (e > n) {
+      pos = n + 1; // unclosed quote: no word
+      return;
+    }
+    word.set(line.substr(std::size_t(b) - 1, std::size_t(e - b)));
+    pos = e + 1;
+    err = 0;
+    return;
+  }
+  word.set(take_word(line, pos));
+  err = 0;
+}
+
+int convert_int(std::string_view word, int &value) noexcept {
+  word = word.substr(0, std::min(word.size(), FIELD));
+  std::size_t i = 0;
+  while (i < word.size() && word[i] == ' ')
+    ++i;
+  bool neg = false;
+  if (i < word.size() && (word[i] == '+' || word[i] == '-'))
+    neg = word[i++] == '-';
+  // Magnitude limit: one more for a negative number.
+  const std::int64_t limit = neg ? 2147483648LL : 2147483647LL;
+  std::int64_t v = 0;
+  bool digit = false;
+  for (; i < word.size(); ++i) {
+    const char c = word[i];
+    if (c == ' ')
+      continue;
+    if (!is_digit(c))
+      return BADVALUE;
+    v = v * 10 + (c - '0');
+    if (v > limit)
+      return OVERFLOWED;
+    digit = true;
+  }
+  // A word of blanks or a lone sign holds no number at all.
+  if (!digit)
+    return BADVALUE;
+  value = int(neg ? -v : v);
+  return 0;
+}
+
+int convert_real(std::string_view word, double &value) noexcept {
+  return parse_real(word.substr(0, std::min(word.size(), FIELD)), value);
+}
+
+int intin(std::string_view line, int start, int &pos, int &err) noexcept {
+  err = -1;
+  pos = start;
+  skip_blanks(line, pos);
+  if (pos > int(line.size()))
+    return 0;
+  int v = 0;
+  err = convert_int(take_word(line, pos), v);
+  return err == 0 ? v : 0;
+}
+
+double realin(std::string_view line, int start, int &pos, int &err) noexcept {
+  err = -1;
+  pos = start;
+  skip_blanks(line, pos);
+  if (pos > int(line.size()))
+    return 0.0;
+  double v = 0.0;
+  err = convert_real(take_word(line, pos), v);
+  return err == 0 ? v : 0.0;
+}
+
+int instate(Run &run, int &err) noexcept {
+  Word w;
+  charin(w, run.pline(), run.linepos, run.linepos, err);
+  if (err != 0)
+    return 0;
+  char code[8];
+  std::memcpy(code, w.c, 8);
+  uppercase(code);
+  static constexpr std::array<std::string_view, NSTATE> states{
+      "CO      ", "KS      ", "NE      "};
+  for (int s = 0; s < NSTATE; ++s)
+    if (states[std::size_t(s)] == std::string_view(code, 8))
+      return s + 1;
+  err = -1;
+  return 0;
+}
+
+// ---- Free-format real arrays
+// ----------------------------------------------------
+
+namespace {
+
+// Character classes of list-directed input.
+enum : unsigned char { TOKEN = 0, SPACE = 1, COMMA = 2, SLASH = 3 };
+
+constexpr std::array<unsigned char, 256> make_classes() {
+  std::array<unsigned char, 256> t{};
+  t[' '] = SPACE;
+  t['\t'] = SPACE;
+  t[','] = COMMA;
+  t[';'] = COMMA;
+  t['/'] = SLASH;
+  return t;
+}
+constexpr std::array<unsigned char, 256> CLASS = make_classes();
+
+inline unsigned char cls(char c) {
+  return CLASS[static_cast<unsigned char>(c)];
+}
+
+// One value of a list: the plain decimal (by far the most common) in one
+// library call, every other spelling through the full conversion.
+inline bool list_value(const char *b, const char *e, double &v) {
+  const auto r = std::from_chars(b, e, v);
+  if (r.ptr == e && r.ec == std::errc() && std::isfinite(v))
+    return true;
+  return parse_real(std::string_view(b, std::size_t(e - b)), v) == 0;
+}
+
+// Reads n values into out as one list-directed READ does: starting on a new
+// record, values separated by blanks, tabs, commas, semicolons and line ends;
+// "r*v" repeats a value r times and "r*" skips r items; an empty item
+// between commas leaves its value as it was; a slash ends the list leaving
+// the rest as it was; what follows the last value on its record is skipped.
+// False on a bad value or when the file ends before the list is complete.
+bool read_list(InFile &in, double *out, int n) {
+  std::string_view rec;
+  if (!in.next(rec))
+    return false;
+  const char *p = rec.data();
+  const char *end = p + rec.size();
+  int k = 0;
+  // The last item's separator may still take one comma.
+  bool after_item = false;
+  while (k < n) {
+    while (p < end && cls(*p) == SPACE)
+      ++p;
+    if (p == end) {
+      if (!in.next(rec))
+        return false;
+      p = rec.data();
+      end = p + rec.size();
+      continue;
+    }
+    const unsigned char c = cls(*p);
+    if (c == COMMA) {
+      ++p;
+      if (after_item)
+        after_item = false;
+      else
+        ++k; // an empty item
+      continue;
+    }
+    if (c == SLASH)
+      return true;
+    const char *b = p;
+    while (p < end && cls(*p) == TOKEN)
+      ++p;
+    after_item = true;
+    double v;
+    if (list_value(b, p, v)) {
+      out[k++] = v;
+      continue;
+    }
+    // A repeat count: digits, a star, then a value or nothing.
+    const char *star =
+        static_cast<const char *>(std::memchr(b, '*', std::size_t(p - b)));
+    if (star == nullptr || star == b)
+      return false;
+    long long r = 0;
+    for (const char *q = b; q < star; ++q) {
+      if (!is_digit(*q))
+        return false;
+      if (r < n)
+        r = r * 10 + (*q - '0');
+    }
+    if (r == 0)
+      return false;
+    const int m = int(std::min<long long>(r, n - k));
+    if (star + 1 == p) {
+      k += m;
+      continue;
+    }
+    if (!list_value(star + 1, p, v))
+      return false;
+    for (int j = 0; j < m; ++j)
+      out[k++] = v;
+  }
+  return true;
+}
+
+} // namespace
+
+void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
+              int cols, int nheader) {
+  if (rows > 0 && cols > 0 && a.size() / std::size_t(cols) < std::size_t(rows))
+    endrun(msg::ERROR_READING, file); // the caller's array cannot hold it
+  if (!in.open(file))
+    error2(msg::ERROR_OPENING, file);
+  std::string_view rec;
+  for (int h = 0; h < nheader; ++h) {
+    if (!in.next(rec)) {
+      in.close();
+      error2(msg::ERROR_HEADER, file);
+    }
+  }
+  for (int i = 0; i < rows; ++i) {
+    double *row = a.data() + std::size_t(i) * std::size_t(std::max(cols, 0));
+    if (!read_list(in, row, cols)) {
+      in.close();
+      error2(msg::ERROR_READING, file);
+    }
+  }
+  in.close();
+}
+
+// ---- Reporters
+// ------------------------------------------------------------------
+
+namespace {
+
+// Longest text of a record: a message or name longer than a parameter line
+// is cut (no caller comes near it).
+constexpr std::size_t RECMAX = 2 * LINELEN + 128;
+
+// The text trimmed as `length` counts it: at least one character.
+std::string_view trimmed1(std::string_view s) {
+  const std::size_t n = std::size_t(length0(s));
+  if (n == 0)
+    return " ";
+  return s.substr(0, std::min(n, std::size_t(LINELEN)));
+}
+
+void console(std::string_view a, std::string_view b = {}) {
+  std::fwrite(a.data(), 1, a.size(), stderr);
+  std::fwrite(b.data(), 1, b.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+// Writes the record to the report file and its text to the console, then
+// ends the run.
+[[noreturn]] void end_with(const fmt::ListRecord &rec) {
+  const std::string_view v = rec.view();
+  report_record(v);
+  console(v.substr(v.empty() || v[0] != ' ' ? 0 : 1));
+  throw RunEnd{1};
+}
+
+} // namespace
+
+void error(std::string_view msg, std::string_view tail) {
+  console(msg, tail.substr(0, std::size_t(length0(tail))));
+}
+
+void error2(std::string_view msg, std::string_view name) {
+  char buf[RECMAX];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(trimmed1(msg)).text(" ").text(trimmed1(name));
+  end_with(rec);
+}
+
+void errorint(std::string_view msg, std::int64_t value) {
+  char buf[RECMAX];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(trimmed1(msg)).text(" ").integer(value);
+  end_with(rec);
+}
+
+void errordbl(std::string_view msg, double value) {
+  char buf[RECMAX];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(trimmed1(msg)).text(" ").real(value);
+  end_with(rec);
+}
+
+void endrun(std::string_view msg, std::string_view tail) {
+  error(msg, tail);
+  throw RunEnd{1};
+}
+
+} // namespace quon
