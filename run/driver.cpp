@@ -1,0 +1,400 @@
+// driver.cpp - the program's run: command line, parameter file, the checks of
+// the completed settings, the station kriging set-up, the model files and the
+// steady period and transient months in calendar order.
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+#include "budget.h"
+#include "calendar.h"
+#include "fmt.h"
+#include "krige.h"
+#include "messages.h"
+#include "period.h"
+#include "run.h"
+#include "tables.h"
+#include "utl.h"
+
+#ifndef QUON_VERSION
+#define QUON_VERSION "unknown"
+#endif
+
+namespace quon {
+namespace {
+
+constexpr std::string_view HELP =
+    "Usage: quon <parameter file>\n"
+    "\n"
+    "Prepares the recharge (RCH) and well (WEL) input of every stress period\n"
+    "of the regional groundwater model and writes the annual water budget by\n"
+    "state to the report file fort.2.\n"
+    "\n"
+    "Parameter file: one keyword per line, followed by its words; lines that\n"
+    "start with # are comments; keywords may be written in any case.\n"
+    "  FILE dir name1 name2 name3   store yearly precipitation, irrigated "
+    "area\n"
+    "                               and recharge grids as dir/year.nameN\n"
+    "  DIR co ks ne                 data directories of the three states\n"
+    "  APPEND                       append to the RCH and WEL files\n"
+    "  RECHARGE file [f2 f3 f4]     one RCH file, or four by component\n"
+    "  IRCHCB n                     RCH cell-by-cell budget unit\n"
+    "  WELL file                    the WEL file\n"
+    "  IWELCB n                     WEL cell-by-cell budget unit\n"
+    "  ANNPUMP                      write year.csv pumping tables\n"
+    "  BIN                          state grid files are unformatted\n"
+    "  STEADY start end mult        steady period: mean of the years\n"
+    "  TRANSIENT start end          transient years, monthly periods\n"
+    "  NOPUMP state                 no pumping for CO, KS or NE\n"
+    "  MOUND file                   mound zone grid\n"
+    "  OPTMOUND                     commingled area counts inside the mound\n"
+    "  IBOUND file                  active cell grid\n"
+    "  SOIL file                    soil zone grid (before FUNCTION)\n"
+    "  TERRAIN flags mults plot [LIMIT min max]  terrain multipliers\n"
+    "  XFACTOR year file            irrigation recharge factors after year\n"
+    "  BUDGET zones [subareas]      budget zone grid, optional sub-areas\n"
+    "  STATIONS locations precip drift  precipitation stations\n"
+    "  MONTH m1 .. m12              monthly shares of the year, sum 1\n"
+    "  FUNCTION table type          recharge functions; data lines follow\n"
+    "\n"
+    "Exit status: 0 done, 1 the run ended early, 2 no parameter file.\n";
+
+// The tolerance of the month multiplier sum: 1.0E-10 as a single-precision
+// constant, as the model's calibration files have always been checked.
+constexpr double MONTH_TOLERANCE = double(1.0e-10f);
+
+// Text of an integer, for messages.
+struct IntText {
+  char c[16];
+  std::string_view v;
+  explicit IntText(long long x) {
+    auto r = std::to_chars(c, c + sizeof c, x);
+    v = {c, std::size_t(r.ptr - c)};
+  }
+};
+
+// Ends the run when a model file has lost a write.
+void check_written(const OutFile &f) {
+  if (f.failed())
+    endrun(msg::CANNOT_WRITE_TO, f.name());
+}
+
+// Closes a file and ends the run when any write to it failed.
+void close_checked(OutFile &f) {
+  if (!f.is_open())
+    return;
+  const Word name(f.name());
+  if (!f.close())
+    endrun(msg::CANNOT_WRITE_TO, name.trimmed());
+}
+
+// Closes every output file after an early end, keeping what was written.
+void close_quietly(Run &run) noexcept {
+  run.param.close();
+  run.data.close();
+  run.side.close();
+  run.pumpbsn.close();
+  run.rechbsn.close();
+  run.wel.close();
+  for (OutFile &f : run.rch)
+    f.close();
+  run.annual.close();
+}
+
+// Writes one record of the list-directed report file.
+void warn_cell(std::string_view what, int r, int c, const double *value) {
+  char buf[160];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(msg::WARNING).text(what).integer(r).integer(c);
+  if (value)
+    rec.real(*value);
+  report_record(rec.view());
+}
+
+// Reports settings that are missing or inconsistent; the run goes on.
+void post_read_checks(Run &run) {
+  if (run.nsoil == 0)
+    error(msg::NO_SOILS);
+  if (run.functions.rows == 0)
+    error(msg::NO_CURVE);
+  double sum = 0.0;
+  for (double m : run.month)
+    sum += m;
+  if (std::fabs(sum - 1.0) > MONTH_TOLERANCE)
+    error(msg::MONTH_SUM);
+  // Every cell the model simulates (constant heads included) needs a positive
+  // terrain multiplier and a soil.
+  for (int r = 1; r <= NROW; ++r) {
+    for (int c = 1; c <= NCOL; ++c) {
+      const int i = cell(c, r);
+      if (run.ibound[i] == 0)
+        continue;
+      if (run.terrain[i] <= 0.0)
+        warn_cell(msg::TERRAIN_MULT_ERROR, r, c, &run.terrain[i]);
+      if (run.soil[i] == 0)
+        warn_cell(msg::MISSING_SOIL, r, c, nullptr);
+    }
+  }
+}
+
+// Ends the run before the first period when a period would read outside the
+// tables: the precipitation table holds the years 1910 to 2150 only, the RCH
+// name table four names, and the kriging store one system of order 135.
+void check_before_periods(Run &run) {
+  if (run.nrch > MAXRCH)
+    endrun(msg::RECHARGE_TOO_MANY, IntText(run.nrch).v);
+  if (run.steady_start > 0 &&
+      (run.steady_end < run.steady_start || run.steady_start < FIRSTYEAR ||
+       run.steady_end > LASTYEAR)) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + 16, run.steady_start);
+    *r.ptr++ = ' ';
+    r = std::to_chars(r.ptr, buf + sizeof buf, run.steady_end);
+    endrun(msg::STEADY_SPAN, std::string_view(buf, r.ptr - buf));
+  }
+  if (run.trans_start <= run.trans_end &&
+      (run.trans_start < FIRSTYEAR || run.trans_end > LASTYEAR)) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + 16, run.trans_start);
+    *r.ptr++ = ' ';
+    r = std::to_chars(r.ptr, buf + sizeof buf, run.trans_end);
+    endrun(msg::TRANSIENT_SPAN, std::string_view(buf, r.ptr - buf));
+  }
+  const StationTable &st = run.stations;
+  if (st.drift < 0 || st.drift > MAXDRIFT || st.count < 0 ||
+      st.count > MAXSTATION || st.count + 2 * st.drift + 1 > MAXKRIG)
+    endrun(msg::KRIG_STORE, IntText(st.drift).v);
+}
+
+// Opens the WEL file and the RCH files and writes their header lines (none
+// when appending). A file that cannot be opened ends the run: without it the
+// model would be given a package file that misses every period.
+void open_model_files(Run &run) {
+  const bool append = run.append != 0;
+  char buf[64];
+
+  if (run.wellname.blank())
+    error(msg::NO_WELL_FILE);
+  if (!run.wel.open(run.wellname.full(), append))
+    endrun(msg::CANNOT_OPEN, run.wellname.trimmed());
+  if (!append) {
+    char *p = fmt::i(buf, MAXWEL, 10);
+    p = fmt::i(p, run.iwelcb, 10);
+    p = fmt::a(p, " NOPRINT");
+    run.wel.write(std::string_view(buf, p - buf));
+    run.wel.endl();
+  }
+
+  if (run.nrch == 0)
+    error(msg::NO_RCH_FILE);
+  for (int k = 0; k < run.nrch; ++k) {
+    OutFile &f = run.rch[k];
+    if (!f.open(run.rchnames[k].full(), append))
+      endrun(msg::CANNOT_OPEN, run.rchnames[k].trimmed());
+    if (!append) {
+      char *p = fmt::i(buf, 1, 10);
+      p = fmt::i(p, run.irchcb, 10);
+      f.write(std::string_view(buf, p - buf));
+      f.endl();
+    }
+  }
+}
+
+void check_model_files(const Run &run) {
+  check_written(run.wel);
+  for (int k = 0; k < run.nrch; ++k)
+    check_written(run.rch[k]);
+}
+
+// The steady period: the mean recharge grid of the steady years, one period
+// and one budget row.
+void steady_period(Run &run) {
+  CellArray &s = run.steadyrecharge;
+  s.fill(0.0);
+  for (int y = run.steady_start; y <= run.steady_end; ++y) {
+    run.year = y;
+    evalcurve(run, run.recharge, 1, y);
+    for (int i = 0; i < NCELL; ++i)
+      s[i] += run.recharge[i];
+  }
+  const double factor = 1.0 / double(run.steady_end - run.steady_start + 1);
+  for (double &v : s)
+    v *= factor;
+  run.periodlen = 31557600;
+  period(run, s, "Steady ", "steady", "steady", -1, run.periodlen,
+         run.steady_mult);
+  check_model_files(run);
+  budget(run, "SS  ", s);
+}
+
+// The annual pumping table of the year: one line per cell, row by row, with
+// the totals over the states of irrigation and municipal pumping.
+void write_annpump(Run &run) {
+  // Without budget zones nothing has formed the totals over the states yet.
+  if (run.nbud == 0) {
+    for (SumId id : {PMP, MI}) {
+      auto &sl = run.sums[id].slice;
+      for (int i = 0; i < NCELL; ++i) {
+        sl[0][i] += sl[1][i];
+        sl[0][i] += sl[2][i];
+        sl[0][i] += sl[3][i];
+      }
+    }
+  }
+  const CellArray &pmp = run.sums[PMP].slice[0];
+  const CellArray &mi = run.sums[MI].slice[0];
+  constexpr std::size_t LINE = 3 * 6 + 2 * 13 + 1;
+  for (int r = 1; r <= NROW; ++r) {
+    char *p = run.annual.reserve(NCOL * LINE);
+    for (int c = 1; c <= NCOL; ++c) {
+      const int i = cell(c, r);
+      p = fmt::i(p, i + 1, 5);
+      *p++ = ',';
+      p = fmt::i(p, r, 5);
+      *p++ = ',';
+      p = fmt::i(p, c, 5);
+      *p++ = ',';
+      p = fmt::f(p, pmp[i], 12, 2);
+      *p++ = ',';
+      p = fmt::f(p, mi[i], 12, 2);
+      *p++ = ',';
+      *p++ = '\n';
+    }
+    run.annual.commit(p);
+  }
+  close_checked(run.annual);
+}
+
+// One transient year: the year's recharge grid, twelve monthly periods, the
+// budget rows and the annual pumping table.
+void transient_year(Run &run, int y) {
+  for (StateSums &s : run.sums)
+    s.clear();
+  run.year = y;
+  evalcurve(run, run.recharge, 0, y);
+
+  char ylabel[8];
+  const std::string_view year(ylabel, year_label(ylabel, y) - ylabel);
+
+  if (run.annpump) {
+    char name[16];
+    char *p = fmt::a(name, year);
+    p = fmt::a(p, ".csv");
+    const std::string_view fname(name, p - name);
+    if (!run.annual.open(fname))
+      endrun(msg::CANNOT_OPEN, fname);
+    run.annual.write("node, row, col, irr_af, mi_af");
+    run.annual.endl();
+  }
+  if (run.has_subarea) {
+    for (auto &s : run.subpump)
+      s.fill(0.0);
+    for (auto &s : run.subrech)
+      s.fill(0.0);
+  }
+
+  for (int m = 1; m <= 12; ++m) {
+    run.periodlen = month_seconds(y, m);
+    char part[8], label[8];
+    const std::string_view vpart(part, month_part(part, y, m) - part);
+    const std::string_view vlabel(label, month_label(label, y, m) - label);
+    period(run, run.recharge, vlabel, vpart, year, y, run.periodlen,
+           run.month[m - 1]);
+    check_model_files(run);
+  }
+
+  if (run.has_subarea) {
+    budget2(run, year, run.recharge);
+    check_written(run.pumpbsn);
+    check_written(run.rechbsn);
+  } else {
+    budget(run, year, run.recharge);
+  }
+  if (run.annpump)
+    write_annpump(run);
+}
+
+// Reads the parameter file line by line; each line is cut at LINELEN and
+// blank-padded before its keyword is handled.
+void read_parameters(Run &run) {
+  std::string_view rec;
+  while (run.param.next(rec)) {
+    const std::size_t n = std::min<std::size_t>(rec.size(), LINELEN);
+    run.line.set(rec.substr(0, n));
+    run.linelen = int(n);
+    run.linepos = 1;
+    handle_line(run);
+  }
+  run.param.close();
+}
+
+int run_program(Run &run, int argc, char **argv) {
+  if (argc != 2)
+    error(msg::USAGE);
+  if (argc < 2)
+    return 2;
+  if (!run.param.open(argv[1])) {
+    error(msg::OPEN_PARAM);
+    return 2;
+  }
+  read_parameters(run);
+  post_read_checks(run);
+  check_before_periods(run);
+
+  StationTable &st = run.stations;
+  krigmatinv(X0, Y0, st.x, st.y, run.krig.amat, run.krig.ainv, st.count,
+             st.drift);
+  prepare_kriging(run);
+
+  open_model_files(run);
+  if (run.steady_start > 0)
+    steady_period(run);
+  for (int y = run.trans_start; y <= run.trans_end; ++y)
+    transient_year(run, y);
+
+  close_checked(run.pumpbsn);
+  close_checked(run.rechbsn);
+  close_checked(run.wel);
+  for (OutFile &f : run.rch)
+    close_checked(f);
+  close_checked(run.annual);
+  return 0;
+}
+
+} // namespace
+
+// The program: quon <parameter file>. --help / -h and --version print on
+// standard output and return 0. Otherwise runs the parameter file and
+// returns 0 when the run is complete, 1 when it ended early (the cause has
+// been reported) and 2 when there is no parameter file to run. Every file is
+// closed (and its buffered records written) before it returns, also after an
+// early end.
+int quon_main(int argc, char **argv) {
+  if (argc >= 2) {
+    const std::string_view a = argv[1];
+    if (a == "--help" || a == "-h") {
+      std::fwrite(HELP.data(), 1, HELP.size(), stdout);
+      std::fflush(stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::fputs("quon " QUON_VERSION "\n", stdout);
+      std::fflush(stdout);
+      return 0;
+    }
+  }
+
+  std::unique_ptr<Run> run = make_run();
+  int status = 0;
+  try {
+    status = run_program(*run, argc, argv);
+  } catch (const RunEnd &e) {
+    status = e.status;
+  }
+  close_quietly(*run);
+  close_report();
+  return status;
+}
+
+} // namespace quon

@@ -1,0 +1,287 @@
+// keywords.cpp - the parameter file's keyword lines: cleaning a line, finding
+// its keyword and storing what the keyword's words say in the run's tables
+// (or handing the rest of the line to the reader the keyword names).
+
+#include <array>
+#include <span>
+#include <string_view>
+
+#include "budget.h"
+#include "inputs.h"
+#include "messages.h"
+#include "run.h"
+#include "tables.h"
+#include "utl.h"
+
+namespace quon {
+namespace {
+
+using Handler = void (*)(Run &, std::string_view);
+
+// Reads the next word of the line at the line position. The word is all
+// blank when there is none; returns false then.
+bool next_word(Run &run, std::string_view line, Word &w) {
+  int err = 0;
+  charin(w, line, run.linepos, run.linepos, err);
+  return err == 0;
+}
+
+// Directory and store names keep only their first 16 characters.
+Name first16(const Word &w) { return Name(w.full().substr(0, NAMELEN)); }
+
+void kw_file(Run &run, std::string_view line) {
+  Word w;
+  if (!next_word(run, line, w))
+    error(msg::FILE_DIRECTORY);
+  run.storedir = first16(w);
+  for (int i = 1; i <= 3; ++i) {
+    const bool ok = next_word(run, line, w);
+    run.storenames[i - 1] = first16(w);
+    if (!ok)
+      errorint(msg::FILE_EXTENTION, i);
+  }
+  run.nstore = 3;
+}
+
+void kw_dir(Run &run, std::string_view line) {
+  Word w;
+  for (int i = 0; i < NSTATE; ++i) {
+    const bool ok = next_word(run, line, w);
+    run.statedir[i] = first16(w);
+    if (!ok)
+      error(msg::DIR_READ, line);
+  }
+}
+
+void kw_append(Run &run, std::string_view) { run.append = 1; }
+
+// Every remaining word is counted; only the first four have a place in the
+// name table. The driver refuses a count above four before any model file is
+// opened, so the extra names are never needed.
+void kw_recharge(Run &run, std::string_view line) {
+  int count = 0;
+  Word w;
+  while (!eol(line, run.linepos)) {
+    ++count;
+    const bool ok = next_word(run, line, w);
+    if (count <= MAXRCH)
+      run.rchnames[count - 1] = w;
+    if (!ok)
+      error(msg::RECHARGE_READ, line);
+  }
+  if (count != 1 && count != 4)
+    error(msg::RECHARGE_COUNT, line);
+  run.nrch = count;
+}
+
+void kw_irchcb(Run &run, std::string_view line) {
+  int err = 0;
+  run.irchcb = intin(line, run.linepos, run.linepos, err);
+  if (err != 0)
+    error(msg::IRCHCB_BAD);
+}
+
+void kw_well(Run &run, std::string_view line) {
+  if (!next_word(run, line, run.wellname))
+    error(msg::WELL_READ, line);
+}
+
+void kw_iwelcb(Run &run, std::string_view line) {
+  int err = 0;
+  run.iwelcb = intin(line, run.linepos, run.linepos, err);
+  if (err != 0)
+    error(msg::IWELCB_BAD);
+}
+
+void kw_annpump(Run &run, std::string_view) { run.annpump = 1; }
+void kw_bin(Run &run, std::string_view) { run.binmode = 1; }
+
+// Messages of one span keyword (STEADY or TRANSIENT).
+struct SpanMessages {
+  std::string_view start, end, period, start_range, end_range;
+};
+
+// Reads a start and an end year and checks them; the values are stored as
+// read whatever the checks say (the driver decides later whether the span can
+// be run).
+void read_span(Run &run, std::string_view line, int &start, int &end,
+               const SpanMessages &m) {
+  int err = 0;
+  start = intin(line, run.linepos, run.linepos, err);
+  if (err != 0)
+    error(m.start);
+  end = intin(line, run.linepos, run.linepos, err);
+  if (err != 0)
+    error(m.end);
+  if (start > end)
+    error(m.period);
+  if (start < FIRSTYEAR)
+    error(m.start_range);
+  if (end > LASTYEAR)
+    error(m.end_range);
+}
+
+void kw_steady(Run &run, std::string_view line) {
+  read_span(run, line, run.steady_start, run.steady_end,
+            {msg::STEADY_START, msg::STEADY_END, msg::STEADY_PERIOD,
+             msg::STEADY_START_RANGE, msg::STEADY_END_RANGE});
+  int err = 0;
+  run.steady_mult = realin(line, run.linepos, run.linepos, err);
+  if (err != 0)
+    error(msg::STEADY_MULT);
+}
+
+void kw_transient(Run &run, std::string_view line) {
+  read_span(run, line, run.trans_start, run.trans_end,
+            {msg::TRANSIENT_START, msg::TRANSIENT_END, msg::TRANSIENT_PERIOD,
+             msg::TRANSIENT_START_RANGE, msg::TRANSIENT_END_RANGE});
+}
+
+void kw_nopump(Run &run, std::string_view line) {
+  int err = 0;
+  const int k = instate(run, err);
+  if (k < 1 || k > NSTATE) {
+    error(msg::INVALID_STATE, line);
+    return;
+  }
+  run.pumpflag[k - 1] = 0;
+}
+
+void kw_mound(Run &run, std::string_view line) {
+  Word name;
+  if (!next_word(run, line, name))
+    error(msg::MOUND_NAME, line);
+  readflags<NAMELEN>(run.data, name.full(), run.mound, NROW, NCOL,
+                     std::span<Name>(run.scratchnames), run.nscratch, 1);
+}
+
+void kw_optmound(Run &run, std::string_view) { run.optmound = 1; }
+
+void kw_ibound(Run &run, std::string_view line) {
+  Word name;
+  if (!next_word(run, line, name))
+    error(msg::IBOUND_NAME, line);
+  readflags<NAMELEN>(run.data, name.full(), run.ibound, NROW, NCOL,
+                     std::span<Name>(run.scratchnames), run.nscratch, 0);
+}
+
+void kw_soil(Run &run, std::string_view line) {
+  Word name;
+  if (!next_word(run, line, name))
+    error(msg::SOIL_NAME, line);
+  readflags<NAMELEN>(run.data, name.full(), run.soil, NROW, NCOL,
+                     std::span<Name>(run.soilnames), run.nsoil, MAXSOIL);
+}
+
+void kw_terrain(Run &run, std::string_view) { readterrain(run); }
+
+void kw_xfactor(Run &run, std::string_view line) {
+  int err = 0;
+  run.xfactor_year = intin(line, run.linepos, run.linepos, err);
+  if (err != 0)
+    error(msg::XFACTOR_YEAR, line);
+  Word name;
+  if (!next_word(run, line, name))
+    error(msg::XFACTOR_NAME, line);
+  readreal(run.data, name.full(), run.xfactor, NROW, NCOL, 0);
+}
+
+void kw_budget(Run &run, std::string_view line) {
+  Word name;
+  if (!next_word(run, line, name))
+    error(msg::BUDGET_NAME, line);
+  readflags<NAMELEN>(run.data, name.full(), run.budzone, NROW, NCOL,
+                     std::span<Name>(run.budnames), run.nbud, MAXBUDZONE);
+  budget_header(run);
+
+  // The optional sub-area grid: its names go to entries 1..23, entry 0 is
+  // the fixed name of the cells outside every named sub-area.
+  if (!next_word(run, line, name))
+    return;
+  readflags<SUBNAMELEN>(
+      run.data, name.full(), run.subarea, NROW, NCOL,
+      std::span<Text<SUBNAMELEN>>(run.subnames).subspan(1, MAXSUBAREA),
+      run.nsub, MAXSUBAREA);
+  run.subnames[0].set("nonOsken");
+  run.has_subarea = true;
+  subarea_headers(run);
+}
+
+void kw_stations(Run &run, std::string_view) { readstation(run); }
+
+void kw_month(Run &run, std::string_view line) {
+  for (double &m : run.month) {
+    int err = 0;
+    m = realin(line, run.linepos, run.linepos, err);
+    if (err != 0 || m < 0.0)
+      error(msg::MONTH_MULT, line);
+  }
+}
+
+void kw_function(Run &run, std::string_view) { readfunction(run); }
+
+struct Keyword {
+  std::string_view name;
+  Handler handle;
+};
+
+// Tried in this order; the first match wins.
+constexpr std::array<Keyword, 22> keywords{{
+    {"FILE", kw_file},
+    {"DIR", kw_dir},
+    {"APPEND", kw_append},
+    {"RECHARGE", kw_recharge},
+    {"IRCHCB", kw_irchcb},
+    {"WELL", kw_well},
+    {"IWELCB", kw_iwelcb},
+    {"ANNPUMP", kw_annpump},
+    {"BIN", kw_bin},
+    {"STEADY", kw_steady},
+    {"TRANSIENT", kw_transient},
+    {"NOPUMP", kw_nopump},
+    {"MOUND", kw_mound},
+    {"OPTMOUND", kw_optmound},
+    {"IBOUND", kw_ibound},
+    {"SOIL", kw_soil},
+    {"TERRAIN", kw_terrain},
+    {"XFACTOR", kw_xfactor},
+    {"BUDGET", kw_budget},
+    {"STATIONS", kw_stations},
+    {"MONTH", kw_month},
+    {"FUNCTION", kw_function},
+}};
+
+} // namespace
+
+// Cleans run.line (its first run.linelen characters), skips comment and
+// empty lines, and runs the handler of the line's keyword. The keyword is the
+// first word's first 16 characters, upper-cased; a keyword is matched only
+// when those equal the name padded with blanks, so FILES or FILE1 match
+// nothing. Handlers read their words from run.linepos on. Unknown keywords
+// are reported and the line is ignored. Does not allocate (the readers a
+// keyword calls read their files through the run's file objects).
+void handle_line(Run &run) {
+  const int kind = linefix(std::span<char>(run.line.c, run.linelen));
+  if (kind != 0)
+    return;
+  const std::string_view line = run.pline();
+
+  Word word;
+  int err = 0;
+  charin(word, line, 1, run.linepos, err);
+  if (err != 0)
+    error(msg::INVALID_COMMAND, line);
+
+  Text<NAMELEN> key(word.full().substr(0, NAMELEN));
+  uppercase(std::span<char>(key.c, NAMELEN));
+  const std::string_view k = key.trimmed();
+  for (const Keyword &kw : keywords) {
+    if (kw.name == k) {
+      kw.handle(run, line);
+      return;
+    }
+  }
+  error(msg::UNKNOWN_PARAMETER, key.full());
+}
+
+} // namespace quon
