@@ -1,0 +1,172 @@
+// curve.cpp - the annual recharge grid: kriged precipitation at every active
+// cell, looked up in the soil's dryland and irrigated recharge functions,
+// blended by the irrigated share of the cell and scaled by its terrain
+// multiplier; with the year's irrigated areas kept per state.
+
+#include <span>
+
+#include "fmt.h"
+#include "inputs.h"
+#include "krige.h"
+#include "messages.h"
+#include "period.h"
+#include "tables.h"
+#include "utl.h"
+
+namespace quon {
+namespace {
+
+// True when the station count and drift order fit the kriging store, so the
+// weights of a cell can be formed.
+bool station_system_fits(const StationTable &st) {
+  return st.count >= 0 && st.count <= MAXSTATION && st.drift >= 0 &&
+         st.drift <= MAXDRIFT;
+}
+
+// True when prepare_kriging has formed the weights for the current station
+// count (a run that never called it, or whose station set changed since,
+// krigs each cell afresh).
+bool weights_ready(const Run &run) {
+  const std::size_t n = std::size_t(run.stations.count);
+  return !run.krigcells.empty() && station_system_fits(run.stations) &&
+         run.krigweights.size() == run.krigcells.size() * n;
+}
+
+// The irrigated areas of one kind for the year, from every state's file,
+// added to the year's area grid and to the state's sums; masked by the mound
+// where the mound takes that water.
+void add_areas(Run &run, std::string_view y4, std::string_view label, SumId id,
+               bool masked_if_no_pump, bool always_masked) {
+  for (int k = 0; k < NSTATE; ++k) {
+    readfile(run, run.readbuf, run.statedir[k].full(), y4, label);
+    CellArray &sum = run.sums[id].slice[k + 1];
+    const bool masked =
+        always_masked ||
+        (masked_if_no_pump && run.pumpflag[k] == 0 && run.optmound == 0);
+    if (masked) {
+      condadd(run.area, 1.0, run.readbuf, run.mound);
+      condadd(sum, 1.0, run.readbuf, run.mound);
+    } else {
+      add(run.area, 1.0, run.readbuf);
+      add(sum, 1.0, run.readbuf);
+    }
+  }
+}
+
+} // namespace
+
+void prepare_kriging(Run &run) {
+  const StationTable &st = run.stations;
+  if (!station_system_fits(st)) {
+    // The run is ended before the first period for such a system; leave
+    // the store empty so that nothing reads weights that were never formed.
+    run.krigcells.clear();
+    run.krigweights.clear();
+    return;
+  }
+  const std::size_t n = std::size_t(st.count);
+  std::size_t active = 0;
+  for (const std::int32_t b : run.ibound)
+    active += b > 0;
+  run.krigcells.resize(active);
+  run.krigweights.resize(active * n);
+
+  std::size_t k = 0;
+  for (int r = 1; r <= NROW; ++r)
+    for (int c = 1; c <= NCOL; ++c) {
+      const int idx = cell(c, r);
+      if (run.ibound[idx] <= 0)
+        continue;
+      run.krigcells[k] = idx;
+      krigweights(run.krig.ainv, X0, Y0, st.x, st.y, run.xc[c], run.yc[r],
+                  st.count, st.drift,
+                  std::span<double>(run.krigweights.data() + k * n, n));
+      ++k;
+    }
+}
+
+void evalcurve(Run &run, CellArray &r, int steady, int year) {
+  char y4buf[4];
+  fmt::i(y4buf, year, 4);
+  const std::string_view y4(y4buf, 4);
+
+  run.area.fill(0.0);
+  r.fill(0.0);
+  run.frac.fill(0.0);
+  run.ppt.fill(0.0);
+
+  if (steady == 0) {
+    // Groundwater-irrigated land only where the state pumps; surface-water
+    // land never inside the mound; commingled land inside the mound only
+    // where the state still pumps or the mound is opened to it.
+    for (int k = 0; k < NSTATE; ++k) {
+      if (run.pumpflag[k] == 0)
+        continue;
+      readfile(run, run.readbuf, run.statedir[k].full(), y4, "agw");
+      add(run.area, 1.0, run.readbuf);
+      add(run.sums[AGW].slice[k + 1], 1.0, run.readbuf);
+    }
+    add_areas(run, y4, "asw", ASW, false, true);
+    add_areas(run, y4, "aco", ACO, true, false);
+  }
+
+  // The precipitation table holds the years 1910 to 2150 only.
+  if (year < FIRSTYEAR || year > LASTYEAR)
+    endrun(steady ? msg::STEADY_SPAN : msg::TRANSIENT_SPAN, y4);
+
+  const StationTable &st = run.stations;
+  const double *zp = st.ppt[std::size_t(year - FIRSTYEAR)].data();
+  const std::size_t n = std::size_t(st.count);
+  const bool ready = weights_ready(run);
+  std::size_t next = 0; // next listed cell of the weight store
+
+  const FunctionTable &fn = run.functions;
+  const std::span<const double> grid(fn.v[0][0]);
+
+  for (int row = 1; row <= NROW; ++row)
+    for (int c = 1; c <= NCOL; ++c) {
+      const int idx = cell(c, row);
+      if (run.ibound[idx] <= 0)
+        continue;
+      const int s = run.soil[idx];
+
+      double f = run.area[idx] * 0.0015625;
+      if (f > 1.0)
+        f = 1.0;
+      run.frac[idx] = f;
+
+      double p;
+      if (ready && next < run.krigcells.size() && run.krigcells[next] == idx) {
+        // Same products, summed in the same order, as the full estimate.
+        const double *w = run.krigweights.data() + next * n;
+        p = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+          p = p + zp[j] * w[j];
+        ++next;
+      } else {
+        p = evalkrige(run.krig.ainv, X0, Y0, st.x, st.y,
+                      std::span<const double>(zp, MAXSTATION), run.xc[c],
+                      run.yc[row], st.count, st.drift);
+      }
+      run.ppt[idx] = p;
+      // A NaN estimate (a degenerate station system) is as meaningless as a
+      // negative one and would slip past the table lookup.
+      if (!(p >= 0.0))
+        errordbl(msg::NEGATIVE_PPT, p);
+
+      const double d = binfind(p, grid, fn.v[s][0], fn.rows);
+      const double i = binfind(p, grid, fn.v[s][1], fn.rows);
+      r[idx] = ((1.0 - f) * d + f * i) * run.terrain[idx];
+    }
+
+  if (steady == 0 && run.nstore > 0) {
+    storemonth(run, run.ppt, 1.0, year, run.storedir.full(),
+               run.storenames[0].full());
+    storemonth(run, run.frac, 640.0, year, run.storedir.full(),
+               run.storenames[1].full());
+    storemonth(run, r, 1.0, year, run.storedir.full(),
+               run.storenames[2].full());
+  }
+}
+
+} // namespace quon
