@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# run.sh - quon's benchmarks in one command: the kernel micro-benchmarks,
+# then whole runs on generated long scenarios (text and BIN cell array files,
+# 10 and 40 transient years) timed against a plain Fortran program doing the
+# same file work.
+#
+# Usage: bash bench/run.sh [build dir]   (default build-bench, Release)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+build=${1:-build-bench}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUON_BENCH=ON -DQUON_TESTS=OFF >/dev/null
+cmake --build "$build" >/dev/null
+build=$(cd "$build" && pwd)
+
+echo "== Machine"
+echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo "$(g++ --version | head -1)"
+echo
+
+echo "== Kernels"
+"$build/bench/quon_bench" --benchmark_min_time=0.2 2>/dev/null
+echo
+
+work=$(mktemp -d /tmp/quon-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# The cell array files a run reads, in quon's order (missing ones skipped).
+list_files() {
+  local dir=$1 first=$2 last=$3 steady=$4 y m s
+  local states=(co ks ne)
+  if [ "$steady" -gt 0 ]; then
+    for s in "${states[@]}"; do
+      for l in mi pmp rcg rcs rcc; do
+        [ -f "$dir/$s/steady.$l" ] && echo "$dir/$s/steady.$l"
+      done
+    done
+  fi
+  for ((y = first; y <= last; y++)); do
+    for l in agw asw aco; do
+      for s in "${states[@]}"; do
+        [ -f "$dir/$s/$y.$l" ] && echo "$dir/$s/$y.$l"
+      done
+    done
+    for m in 01 02 03 04 05 06 07 08 09 10 11 12; do
+      for s in "${states[@]}"; do
+        [ -f "$dir/$s/$y.mi" ] && echo "$dir/$s/$y.mi"
+        for l in pmp rcg rcs rcc; do
+          [ -f "$dir/$s/$y.$m.$l" ] && echo "$dir/$s/$y.$m.$l"
+        done
+      done
+    done
+  done
+}
+
+# seconds and peak kilobytes of one command, from /usr/bin/time -v
+timed() {
+  local log=$1
+  shift
+  /usr/bin/time -v "$@" >"$log.out" 2>"$log.time" || {
+    cat "$log.out" "$log.time" >&2
+    return 1
+  }
+  local wall rss
+  wall=$(grep 'Elapsed (wall clock)' "$log.time" | awk '{print $NF}')
+  rss=$(grep 'Maximum resident set size' "$log.time" | awk '{print $NF}')
+  # m:ss.cc to seconds
+  echo "$wall" | awk -F: '{ if (NF == 3) print $1*3600+$2*60+$3; else print $1*60+$2 }' | tr '\n' ' '
+  echo "$rss"
+}
+
+printf '%-28s %8s %9s %10s %9s %9s %8s\n' run periods "quon s" "ms/period" "peak MB" "Fortran s" ratio
+for mode in text bin; do
+  for years in 10 40; do
+    d=$work/$mode-$years
+    binflag=()
+    [ "$mode" = bin ] && binflag=(--bin)
+    "$build/tools/gen_scenario" --out "$d" --seed 7 --start-year 1950 --years "$years" \
+      --steady-years 2 --stations 128 --drift 3 --rch 4 --annpump --subareas "${binflag[@]}" >/dev/null
+    read -r qs qkb < <(cd "$d" && timed "$work/q" "$build/quon" quon.par)
+    periods=$((1 + 12 * years))
+    rows=$((periods * 4 * 165))
+    list_files "$d" 1950 $((1950 + years - 1)) 2 >"$work/list"
+    fmode=""
+    [ "$mode" = bin ] && fmode=bin
+    read -r fs _ < <(timed "$work/f" "$build/bench/baseline" "$work/list" "$rows" "$work/rows.txt" $fmode)
+    awk -v n="$mode, $years years" -v p="$periods" -v q="$qs" -v kb="$qkb" -v f="$fs" \
+      'BEGIN { printf "%-28s %8d %9.2f %10.2f %9.1f %9.2f %7.1fx\n", n, p, q, 1000*q/p, kb/1024, f, f/q }'
+    rm -rf "$d" "$work/rows.txt"
+  done
+done
