@@ -325,10 +325,10 @@ TEST_F(FmtRuntime, FixedFieldsMatchRuntime) {
     batches.push_back(std::move(b));
   };
   for (auto [w, d] : spec)
-    add(w, d, w == 9 ? 60000 : 15000);
+    add(w, d, w == 9 ? 200000 : 30000);
   for (auto [w, d] : extra)
-    add(w, d, 2000);
-  EXPECT_GT(compare_with_runtime(batches), 200000u);
+    add(w, d, 4000);
+  EXPECT_GT(compare_with_runtime(batches), 400000u);
 }
 
 TEST_F(FmtRuntime, ScientificFieldsMatchRuntime) {
@@ -337,7 +337,7 @@ TEST_F(FmtRuntime, ScientificFieldsMatchRuntime) {
   const int descr[][2] = {{15, 8}, {14, 8}, {12, 4}, {9, 2}, {24, 16}, {7, 0}};
   for (auto [w, d] : descr) {
     Batch b{SCI, w, d, {}};
-    for (double x : sci_values(rng, w == 15 ? 20000 : 3000))
+    for (double x : sci_values(rng, w == 15 ? 60000 : 5000))
       b.v.push_back(bits(x));
     batches.push_back(std::move(b));
   }
@@ -356,7 +356,7 @@ TEST_F(FmtRuntime, IntegerFieldsMatchRuntime) {
 TEST_F(FmtRuntime, ListDirectedRealsMatchRuntime) {
   std::mt19937_64 rng(3);
   Batch b{LISTREAL, 0, 0, {}};
-  for (double x : list_values(rng, 40000))
+  for (double x : list_values(rng, 80000))
     b.v.push_back(bits(x));
   compare_with_runtime({b});
 }

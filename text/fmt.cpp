@@ -121,6 +121,42 @@ template <class U> char *scaled_back(char *end, U n, int d) noexcept {
   return digits_back(p, n);
 }
 
+// The same with the number of decimals known to the compiler, for the
+// widths the files use most: the digit loop unrolls.
+template <int D, class U> char *scaled_back_n(char *end, U n) noexcept {
+  char *p = end;
+  for (int k = 0; k + 2 <= D; k += 2) {
+    const U q = n / 100;
+    p -= 2;
+    std::memcpy(p, kDigits2 + 2 * (n - q * 100), 2);
+    n = q;
+  }
+  if constexpr (D % 2 == 1) {
+    const U q = n / 10;
+    *--p = char('0' + (n - q * 10));
+    n = q;
+  }
+  *--p = '.';
+  return digits_back(p, n);
+}
+
+template <class U> char *scaled_back_any(char *end, U n, int d) noexcept {
+  switch (d) {
+  case 1:
+    return scaled_back_n<1>(end, n);
+  case 2:
+    return scaled_back_n<2>(end, n);
+  case 3:
+    return scaled_back_n<3>(end, n);
+  case 5:
+    return scaled_back_n<5>(end, n);
+  case 6:
+    return scaled_back_n<6>(end, n);
+  default:
+    return scaled_back(end, n, d);
+  }
+}
+
 // NaN and the infinities, in the words the runtime uses: the long word
 // when the field has room for it, else the short one, else asterisks.
 char *nonfinite(char *out, double x, int w) noexcept {
@@ -201,8 +237,8 @@ char *f(char *out, double x, int w, int d) noexcept {
         char buf[kScratch];
         std::memset(buf, ' ', sizeof buf);
         char *end = buf + sizeof buf;
-        char *p = n <= UINT32_MAX ? scaled_back(end, std::uint32_t(n), d)
-                                  : scaled_back(end, n, d);
+        char *p = n <= UINT32_MAX ? scaled_back_any(end, std::uint32_t(n), d)
+                                  : scaled_back_any(end, n, d);
         if (std::signbit(x))
           *--p = '-';
         if (end - p <= w && w <= kScratch) {
