@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -322,6 +323,44 @@ TEST_F(EndToEnd, RunsAreRepeatableAndTextAndUnformattedInputsAgree) {
   for (std::size_t i = 1; i < csv.size(); ++i)
     pumping += csv[i].substr(18, 12) != "        0.00";
   EXPECT_GT(pumping, 100);
+}
+
+// The same checks on a scenario of the project's generator, run through the
+// program itself as a modeller starts it.
+TEST_F(EndToEnd, GeneratedScenarioThroughTheProgram) {
+  const std::string gen = QUON_BINARY_DIR "/tools/gen_scenario";
+  const std::string prog = QUON_BINARY_DIR "/quon";
+  ASSERT_TRUE(fs::exists(gen));
+  ASSERT_TRUE(fs::exists(prog));
+  const std::string opts = " --years 1 --steady-years 1 --seed 3 > /dev/null";
+  ASSERT_EQ(std::system((gen + " --out t1" + opts).c_str()), 0);
+  ASSERT_EQ(std::system((gen + " --out t2" + opts).c_str()), 0);
+  ASSERT_EQ(std::system((gen + " --out b1 --bin" + opts).c_str()), 0);
+
+  std::map<std::string, Files> made;
+  for (const char *d : {"t1", "t2", "b1"}) {
+    const Files before = files_under(d);
+    const std::string cmd =
+        std::string("cd ") + d + " && " + prog + " quon.par 2> stderr.txt";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << d;
+    EXPECT_EQ(read_file(std::string(d) + "/stderr.txt"), "") << d;
+    for (auto &[name, text] : files_under(d))
+      if (!before.count(name) && name != "stderr.txt")
+        made[d][name] = std::move(text);
+  }
+  const Files &t1 = made["t1"];
+  EXPECT_TRUE(t1.count("quon.wel") && t1.count("fort.2") &&
+              t1.count("1950.csv"));
+  ASSERT_EQ(t1.size(), made["t2"].size());
+  ASSERT_EQ(t1.size(), made["b1"].size());
+  for (const auto &[name, text] : t1) {
+    EXPECT_TRUE(made["t2"].at(name) == text) << name << " differs";
+    if (name.rfind("store/", 0) != 0) {
+      EXPECT_TRUE(made["b1"].at(name) == text) << name << " differs with BIN";
+    }
+  }
+  // The scenario pumps: thousands of well lines over its periods.
+  EXPECT_GT(lines_of(t1.at("quon.wel")).size(), 1000u);
 }
 
 } // namespace
