@@ -111,7 +111,8 @@ struct Run {
 
   // Kriging weights of the stations at every active cell, formed once per run
   // after the station system is inverted: krigcells lists the active cells
-  // (row by row), krigweights holds MAXSTATION weights per listed cell.
+  // (row by row), krigweights holds one weight per station for each listed
+  // cell (stations.count per cell).
   std::vector<std::int32_t> krigcells;
   std::vector<double> krigweights;
 };

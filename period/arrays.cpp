@@ -93,7 +93,7 @@ void write_unformatted(OutFile &f, const CellArray &a, double factor) {
 
 } // namespace
 
-void readfile(Run &run, CellArray &a, std::string_view dir,
+bool readfile(Run &run, CellArray &a, std::string_view dir,
               std::string_view part, std::string_view label) {
   Path p;
   p.put(dirpart(dir));
@@ -107,16 +107,18 @@ void readfile(Run &run, CellArray &a, std::string_view dir,
   // it there.
   if (!file_exists(path)) {
     a.fill(0.0);
-    return;
+    return false;
   }
   if (run.binmode) {
     // Whatever a failed read left behind must not be summed as if it were
     // this file's data, nor the previous file's grid as if it were this one.
-    if (!read_unformatted(run, a, path))
-      a.fill(0.0);
-    return;
+    if (read_unformatted(run, a, path))
+      return true;
+    a.fill(0.0);
+    return false;
   }
   readreal(run.data, path, a, NROW, NCOL, 0);
+  return true;
 }
 
 void storemonth(Run &run, const CellArray &a, double factor, int year,

@@ -38,7 +38,8 @@ bool weights_ready(const Run &run) {
 void add_areas(Run &run, std::string_view y4, std::string_view label, SumId id,
                bool masked_if_no_pump, bool always_masked) {
   for (int k = 0; k < NSTATE; ++k) {
-    readfile(run, run.readbuf, run.statedir[k].full(), y4, label);
+    if (!readfile(run, run.readbuf, run.statedir[k].full(), y4, label))
+      continue; // no grid: nothing to add (the sums never hold -0.0)
     CellArray &sum = run.sums[id].slice[k + 1];
     const bool masked =
         always_masked ||
@@ -102,7 +103,8 @@ void evalcurve(Run &run, CellArray &r, int steady, int year) {
     for (int k = 0; k < NSTATE; ++k) {
       if (run.pumpflag[k] == 0)
         continue;
-      readfile(run, run.readbuf, run.statedir[k].full(), y4, "agw");
+      if (!readfile(run, run.readbuf, run.statedir[k].full(), y4, "agw"))
+        continue;
       add(run.area, 1.0, run.readbuf);
       add(run.sums[AGW].slice[k + 1], 1.0, run.readbuf);
     }

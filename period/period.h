@@ -13,7 +13,10 @@ struct Run;
 
 // Reads the cell array file dir/part.label (text, or one unformatted record
 // in BIN mode) into a. A missing file gives all zeros without a message.
-void readfile(Run &run, CellArray &a, std::string_view dir,
+// Returns false when a is all zero because no grid was read (the file is
+// missing, or a damaged unformatted record was reported), so that callers
+// can skip summing it.
+bool readfile(Run &run, CellArray &a, std::string_view dir,
               std::string_view part, std::string_view label);
 
 // Writes factor * a to dir/year.name (text or unformatted); writes nothing
@@ -45,4 +48,4 @@ void period(Run &run, const CellArray &r, std::string_view label,
             std::string_view part, std::string_view annpart, int year,
             int periodlen, double mult);
 
-}  // namespace quon
+} // namespace quon

@@ -1,0 +1,254 @@
+// period.cpp - one stress period: the period's recharge and pumping per cell
+// from the annual recharge grid and the states' files, written as MODFLOW RCH
+// array records and WEL well records, and added to the per-state sums.
+
+#include <array>
+#include <charconv>
+#include <cstring>
+
+#include "fmt.h"
+#include "messages.h"
+#include "period.h"
+#include "tables.h"
+#include "utl.h"
+
+namespace quon {
+namespace {
+
+// Inches of water over a 640-acre cell per acre-foot (12/640), in the single
+// precision the model files have always been written with.
+constexpr double INCH_PER_AF = 0.01875000074505806;
+
+// The widest values the (20F9.5) array field can hold; anything outside
+// (and NaN) would print as asterisks, which MODFLOW cannot read back.
+constexpr double RCH_MAX = 999.999995; // first double that overflows
+constexpr double RCH_MIN = -99.999995; // last double that still prints
+
+bool fits_rch(double v) { return v < RCH_MAX && v >= RCH_MIN; }
+
+// Room for a widened well rate: the integer digits of the largest double,
+// sign, point, six decimals and the leading blank.
+constexpr int WELL_RATE_MAX = 330;
+
+// Adds factor * src into a period component and into a state's sum in one
+// pass; the same operations as two separate accumulations.
+void add2(CellArray &q, CellArray &sum, double factor, const CellArray &src) {
+  for (int i = 0; i < NCELL; ++i) {
+    q[i] = factor * src[i] + q[i];
+    sum[i] = factor * src[i] + sum[i];
+  }
+}
+
+// The same, only outside the mound.
+void condadd2(CellArray &q, CellArray &sum, const CellArray &src,
+              const ZoneGrid &mask) {
+  for (int i = 0; i < NCELL; ++i)
+    if (mask[i] == 0) {
+      q[i] = 1.0 * src[i] + q[i];
+      sum[i] = 1.0 * src[i] + sum[i];
+    }
+}
+
+// Ends the run over an array value the RCH field cannot hold, naming where
+// it sits so the modeller can find the input that produced it.
+[[noreturn]] void bad_rch_value(const OutFile &f, std::string_view label,
+                                int row, int col, double v) {
+  char buf[WORDLEN + 128];
+  char *p = buf;
+  p = fmt::a(p, f.name().substr(0, WORDLEN));
+  p = fmt::a(p, ", period ");
+  p = fmt::a(p, label.substr(0, 16));
+  p = fmt::a(p, ", row ");
+  p = fmt::i(p, row, 3);
+  p = fmt::a(p, ", column ");
+  p = fmt::i(p, col, 3);
+  p = fmt::a(p, ", value");
+  char num[32];
+  fmt::ListRecord rec(num, sizeof num);
+  rec.real(v);
+  std::string_view nv = rec.view();
+  while (!nv.empty() && nv.back() == ' ')
+    nv.remove_suffix(1);
+  while (!nv.empty() && nv.front() == ' ')
+    nv.remove_prefix(1);
+  p = fmt::x(p, 1);
+  p = fmt::a(p, nv);
+  endrun(msg::RCH_VALUE_RANGE, {buf, std::size_t(p - buf)});
+}
+
+// One RCH block: the array flag line, the array control record and the 165
+// rows of the array. comp 0 writes the sum of the four recharge components,
+// comp 1..4 that component alone.
+void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
+               double s1) {
+  f.write("         1         0\n"); // (2I10) 1, 0
+
+  char *out = f.reserve(64 + label.size());
+  char *p = fmt::a(out, "INTERNAL ");
+  p = fmt::e1p(p, s1, 15, 8);
+  p = fmt::a(p, " (20F9.5) ");
+  p = fmt::i(p, -1, 3);
+  p = fmt::x(p, 1);
+  p = fmt::a(p, label);
+  *p++ = '\n';
+  f.commit(p);
+
+  const auto &q = run.q;
+  std::array<double, NCOL> v;
+  for (int r = 1; r <= NROW; ++r) {
+    const int base = cell(1, r);
+    bool fits = true;
+    if (comp == 0) {
+      const double *q1 = q[1].data() + base, *q2 = q[2].data() + base,
+                   *q3 = q[3].data() + base, *q4 = q[4].data() + base;
+      for (int c = 0; c < NCOL; ++c) {
+        v[c] = INCH_PER_AF * (q2[c] + q1[c] + q3[c] + q4[c]);
+        fits &= fits_rch(v[c]);
+      }
+    } else {
+      const double *qc = q[comp].data() + base;
+      for (int c = 0; c < NCOL; ++c) {
+        v[c] = INCH_PER_AF * qc[c];
+        fits &= fits_rch(v[c]);
+      }
+    }
+    if (!fits)
+      for (int c = 0; c < NCOL; ++c)
+        if (!fits_rch(v[c]))
+          bad_rch_value(f, label, r, c + 1, v[c]);
+    fmt::rows(f, v, 20, 9, 5);
+  }
+}
+
+// The rate field of a well line, (F11.6). A rate that would fill the whole
+// field (1000 cfs or more, -100 or less) would run into the column number
+// before it, and MODFLOW reads well lines by blanks: such a rate gets the
+// same six decimals in a field just wide enough for one leading blank.
+char *put_rate(char *out, double rate) {
+  char *end = fmt::f(out, rate, 11, 6);
+  if (*out == ' ')
+    return end;
+  char tmp[WELL_RATE_MAX];
+  for (int w = 12; w < WELL_RATE_MAX; ++w) {
+    char *e = fmt::f(tmp, rate, w, 6);
+    if (*tmp == ' ') {
+      std::memcpy(out, tmp, std::size_t(e - tmp));
+      return out + (e - tmp);
+    }
+  }
+  return end; // not reached for any finite double
+}
+
+// Flushes a model file at the end of its period's records; a lost block
+// would leave MODFLOW a truncated stress period.
+void flush_or_end(OutFile &f) {
+  if (!f.flush())
+    endrun(msg::CANNOT_WRITE_TO, f.name());
+}
+
+} // namespace
+
+void period(Run &run, const CellArray &r, std::string_view label,
+            std::string_view part, std::string_view annpart, int year,
+            int periodlen, double mult) {
+  const double t = periodlen;
+  const double yf = t * 3.168808781402895e-08; // share of a 365.25-day year
+  auto &q = run.q;
+  CellArray &rb = run.readbuf;
+
+  q[0].fill(0.0);
+  q[2].fill(0.0);
+  q[3].fill(0.0);
+  q[4].fill(0.0);
+  const double precip = 53.333333333333336 * mult; // inches to AF per cell
+  for (int i = 0; i < NCELL; ++i)
+    q[1][i] = precip * r[i];
+
+  // A file that gave no grid is skipped rather than summed as zeros: the
+  // components and sums start at +0.0 and never become -0.0, so adding 0
+  // would change no bit, only cost passes over the grid.
+  for (int k = 0; k < NSTATE; ++k) {
+    const std::string_view dir = run.statedir[k].full();
+    const int s = k + 1;
+    if (run.pumpflag[k] != 0) {
+      // The municipal and industrial file is annual: each period takes its
+      // share of the year.
+      if (readfile(run, rb, dir, annpart, "mi"))
+        add2(q[0], run.sums[MI].slice[s], yf, rb);
+      if (readfile(run, rb, dir, part, "pmp"))
+        add2(q[0], run.sums[PMP].slice[s], 1.0, rb);
+      if (readfile(run, rb, dir, part, "rcg"))
+        add2(q[2], run.sums[RCG].slice[s], 1.0, rb);
+    }
+    // Surface-water and commingled returns inside the mound are taken by the
+    // mound itself, not recharged through the model.
+    if (readfile(run, rb, dir, part, "rcs"))
+      condadd2(q[3], run.sums[RCS].slice[s], rb, run.mound);
+    if (readfile(run, rb, dir, part, "rcc"))
+      condadd2(q[4], run.sums[RCC].slice[s], rb, run.mound);
+  }
+
+  // From the XFACTOR year on, the irrigation returns of the model files are
+  // scaled cell by cell; the budget keeps the volumes as delivered.
+  if (year > run.xfactor_year)
+    for (int i = 0; i < NCELL; ++i) {
+      q[2][i] = q[2][i] * run.xfactor[i];
+      q[3][i] = q[3][i] * run.xfactor[i];
+    }
+
+  const double s1 = 0.08333333333333333 / t; // inches per period to ft/s
+  const double s2 = 43560.0 / t;             // AF per period to cfs
+
+  // Only four recharge components exist to give to the files.
+  if (run.nrch > MAXRCH) {
+    char n[16];
+    const auto res = std::to_chars(n, n + sizeof n, run.nrch);
+    endrun(msg::RECHARGE_TOO_MANY, {n, std::size_t(res.ptr - n)});
+  }
+  if (run.nrch == 1)
+    write_rch(run, run.rch[0], 0, label, s1);
+  else
+    for (int k = 1; k <= run.nrch; ++k)
+      write_rch(run, run.rch[k - 1], k, label, s1);
+
+  int nw = 0;
+  for (int i = 0; i < NCELL; ++i)
+    nw += q[0][i] != 0.0;
+  if (nw > MAXWEL) {
+    char buf[64];
+    fmt::ListRecord rec(buf, sizeof buf);
+    rec.text(msg::INCREASE_MAXWEL).integer(nw);
+    report_record(rec.view());
+    error(rec.view());
+    throw RunEnd{1};
+  }
+
+  OutFile &wel = run.wel;
+  char *out = wel.reserve(16 + label.size());
+  char *p = fmt::i(out, nw, 5);
+  p = fmt::i(p, -1, 3);
+  p = fmt::x(p, 1);
+  p = fmt::a(p, label);
+  *p++ = '\n';
+  wel.commit(p);
+  for (int row = 1; row <= NROW; ++row) {
+    const double *q0 = q[0].data() + cell(1, row);
+    for (int c = 1; c <= NCOL; ++c) {
+      if (q0[c - 1] == 0.0)
+        continue;
+      out = wel.reserve(10 + WELL_RATE_MAX);
+      p = fmt::i(out, 1, 1);
+      p = fmt::i(p, row, 4);
+      p = fmt::i(p, c, 4);
+      p = put_rate(p, -q0[c - 1] * s2);
+      *p++ = '\n';
+      wel.commit(p);
+    }
+  }
+
+  for (int k = 0; k < run.nrch; ++k)
+    flush_or_end(run.rch[k]);
+  flush_or_end(wel);
+}
+
+} // namespace quon
