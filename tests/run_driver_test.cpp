@@ -349,6 +349,32 @@ TEST_F(Driver, PeriodsRunInCalendarOrderWithTheirLengthsAndTables) {
   EXPECT_EQ(y1951[NCELL], "53790,  165,  326,        0.00,        0.00,");
 }
 
+TEST_F(Driver, AnnualTableThatCannotBeCreatedEndsTheRun) {
+  write_file("ibound.txt", std::string(NROW, '\n'));
+  fs::create_directory("1950.csv");
+  EXPECT_EQ(run_param("WELL model.wel\nIBOUND ibound.txt\nSOIL *\nANNPUMP\n"
+                      "TRANSIENT 1950 1950\n"),
+            1);
+  EXPECT_TRUE(said("Cannot open file 1950.csv")) << err;
+}
+
+TEST_F(Driver, EarlyEndKeepsTheRecordsWrittenSoFar) {
+  // 14001 pumping cells in the first month: past the well limit.
+  write_file("ibound.txt", std::string(NROW, '\n'));
+  std::map<std::pair<int, int>, std::string> wells;
+  for (int i = 0; i < 14001; ++i)
+    wells[{i % NCOL + 1, i / NCOL + 1}] = "1";
+  write_grid("co/1950.01.pmp", wells);
+  EXPECT_EQ(run_param("WELL model.wel\nRECHARGE model.rch\nIBOUND ibound.txt\n"
+                      "SOIL *\nTRANSIENT 1950 1950\n"),
+            1);
+  EXPECT_EQ(read_file("fort.2"), " Increase MAXWEL to        14001\n");
+  EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
+  const std::vector<std::string> rch = lines_of(read_file("model.rch"));
+  ASSERT_EQ(rch.size(), 1u + 2807u);
+  EXPECT_EQ(rch[2].substr(38), " 1/1950");
+}
+
 TEST_F(Driver, AppendAddsThePeriodsAfterTheOldRecords) {
   write_file("ibound.txt", std::string(NROW, '\n'));
   write_file("model.wel", "old wel\n");
