@@ -60,8 +60,8 @@ constexpr std::string_view HELP =
     "\n"
     "Exit status: 0 done, 1 the run ended early, 2 no parameter file.\n";
 
-// The tolerance of the month multiplier sum: 1.0E-10 as a single-precision
-// constant, as the model's calibration files have always been checked.
+// The tolerance of the month multiplier sum: 1.0E-10 held in single
+// precision (1.000000013351432E-10), the value the check has always used.
 constexpr double MONTH_TOLERANCE = double(1.0e-10f);
 
 // Text of an integer, for messages.
