@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# run.sh - makes a small example run folder with the scenario generator and
+# runs quon in it: 2 steady years, 3 transient years, 24 stations, drift
+# order 1, four RCH files. Builds nothing: build quon first.
+#
+# Usage: examples/run.sh [build dir]   (default: build, relative to the
+#                                       checkout)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+case $build in /*) ;; *) build=$top/$build ;; esac
+gen=$build/tools/gen_scenario
+quon=$build/quon
+for exe in "$gen" "$quon"; do
+  if [ ! -x "$exe" ]; then
+    echo "run.sh: $exe not found; build first, e.g." >&2
+    echo "  cmake -S $top -B $build -G Ninja && ninja -C $build quon gen_scenario" >&2
+    exit 1
+  fi
+done
+
+run=$top/examples/run
+rm -rf "$run"
+"$gen" --out "$run" --seed 1 --start-year 1950 --years 3 --steady-years 2 \
+  --stations 24 --drift 1 --rch 4
+echo
+echo "== quon quon.par (in examples/run)"
+status=0
+(cd "$run" && "$quon" quon.par) || status=$?
+echo "exit status $status"
+echo
+echo "== Output files"
+cd "$run"
+ls -l fort.2 quon.wel ./*.rch ./*.csv funtable.txt terrain.plt quon/* store/* 2>/dev/null |
+  awk '{ printf "%12s  %s\n", $5, $NF }'
+echo
+echo "== Budget table (fort.2), first columns"
+cut -c1-85 fort.2
+exit "$status"
