@@ -45,8 +45,11 @@ struct Path {
 };
 
 // The directory as the paths use it: up to its last non-blank character,
-// one blank when it is all blank.
+// one blank when it is all blank (or empty, so a path never starts at the
+// root by accident).
 std::string_view dirpart(std::string_view dir) {
+  if (dir.empty())
+    return " ";
   return dir.substr(0, std::size_t(length(dir)));
 }
 

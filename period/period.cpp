@@ -81,10 +81,15 @@ void condadd2(CellArray &q, CellArray &sum, const CellArray &src,
 // comp 1..4 that component alone.
 void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
                double s1) {
-  f.write("         1         0\n"); // (2I10) 1, 0
+  // MODFLOW's INRECH = 1 (an array follows) and INIRCH = 0.
+  char *out = f.reserve(21);
+  char *p = fmt::i(out, 1, 10);
+  p = fmt::i(p, 0, 10);
+  *p++ = '\n';
+  f.commit(p);
 
-  char *out = f.reserve(64 + label.size());
-  char *p = fmt::a(out, "INTERNAL ");
+  out = f.reserve(64 + label.size());
+  p = fmt::a(out, "INTERNAL ");
   p = fmt::e1p(p, s1, 15, 8);
   p = fmt::a(p, " (20F9.5) ");
   p = fmt::i(p, -1, 3);

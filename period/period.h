@@ -12,38 +12,57 @@ namespace quon {
 struct Run;
 
 // Reads the cell array file dir/part.label (text, or one unformatted record
-// in BIN mode) into a. A missing file gives all zeros without a message.
-// Returns false when a is all zero because no grid was read (the file is
-// missing, or a damaged unformatted record was reported), so that callers
-// can skip summing it.
+// in BIN mode) into a. The directory is cut after its last non-blank
+// character (one blank when all blank); part and label are used as given.
+// A missing file gives all zeros without a message. In BIN mode a file that
+// cannot be opened, or whose record is not exactly one grid of finite values
+// between matching length words, is reported ("Cannot open file " /
+// "Cannot read file ") and gives all zeros; a bad text file ends the run.
+// Returns false when a is all zero because no grid was read, so that callers
+// can skip summing it. Does not allocate.
 bool readfile(Run &run, CellArray &a, std::string_view dir,
               std::string_view part, std::string_view label);
 
-// Writes factor * a to dir/year.name (text or unformatted); writes nothing
-// when the scaled grid is all zero.
+// Writes factor * a to dir/year.name (text: one list-directed record per
+// grid row; BIN: one unformatted record); writes nothing, and leaves an
+// older file alone, when the scaled grid is all zero. A file that cannot be
+// opened is reported and the run goes on; one that cannot be written ends
+// the run. Does not allocate.
 void storemonth(Run &run, const CellArray &a, double factor, int year,
                 std::string_view dir, std::string_view name);
 
-// target = factor * source + target at every cell.
+// target = factor * source + target at every cell (over the shorter of the
+// two spans). Does not allocate.
 void add(std::span<double> target, double factor,
          std::span<const double> source) noexcept;
 
-// The same, only at cells whose mask value is 0.
+// The same, only at cells whose mask value is 0; other cells are left as
+// they are whatever the source holds there.
 void condadd(std::span<double> target, double factor,
              std::span<const double> source,
              std::span<const std::int32_t> mask) noexcept;
 
 // Forms the station kriging weights of every active cell (run.krigcells,
 // run.krigweights) from the inverse in run.krig; called once per run after
-// the station system is inverted, before the first period. Allocates once.
+// the station system is inverted, before the first period. A station system
+// too large for the kriging store leaves both empty. Allocates once.
 void prepare_kriging(Run &run);
 
 // The annual recharge grid r of a year (steady != 0: steady mode), with the
-// year's irrigated areas added to the per-state sums in transient mode.
+// year's irrigated areas added to the per-state sums in transient mode and
+// the store files written when FILE was given. Inactive cells get 0. Ends
+// the run on a negative (or NaN) kriged precipitation, a lookup outside the
+// recharge function table, or a year outside the precipitation table.
+// Without prepare_kriging each cell is krigged afresh (same result, slower).
+// Does not allocate.
 void evalcurve(Run &run, CellArray &r, int steady, int year);
 
 // One stress period: reads the period's per-state files, writes the RCH and
-// WEL records and adds the volumes to the per-state sums.
+// WEL records and adds the volumes to the per-state sums. Ends the run when
+// the period has more than MAXWEL wells (after its RCH records, before any
+// WEL record), when an RCH array value would not fit its field, when more
+// than four RCH files are set, or when a model file cannot be written.
+// Does not allocate.
 void period(Run &run, const CellArray &r, std::string_view label,
             std::string_view part, std::string_view annpart, int year,
             int periodlen, double mult);

@@ -94,6 +94,9 @@ TEST_F(CellFiles, PathTrimsTheDirectoryOnlyAndKeepsABlankOne) {
   write_file(" /1950.01.pmp", text_grid(b));
   readfile(*run, buf, "                ", "1950.01", "pmp");
   EXPECT_TRUE(same_bits(buf, b));
+  buf.fill(-1.0);
+  readfile(*run, buf, "", "1950.01", "pmp");
+  EXPECT_TRUE(same_bits(buf, b));
 
   // The period part is used as given, blanks and all.
   write_file("ks/steady .rcc", bin_grid(b));
@@ -107,7 +110,7 @@ TEST_F(CellFiles, MissingFileGivesZerosSilently) {
     run->binmode = mode;
     buf.fill(3.0);
     testing::internal::CaptureStderr();
-    readfile(*run, buf, "co", "1950.01", "pmp");
+    EXPECT_FALSE(readfile(*run, buf, "co", "1950.01", "pmp"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(all_zero(buf));
   }
@@ -128,7 +131,7 @@ TEST_F(CellFiles, UnformattedRecordReadsBitForBit) {
   a[NCELL - 1] = std::numeric_limits<double>::denorm_min();
   write_file("ne/1950.01.rcs", bin_grid(a));
   testing::internal::CaptureStderr();
-  readfile(*run, buf, "ne", "1950.01", "rcs");
+  EXPECT_TRUE(readfile(*run, buf, "ne", "1950.01", "rcs"));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_TRUE(same_bits(buf, a));
 }
@@ -171,7 +174,7 @@ TEST_F(CellFiles, DamagedUnformattedRecordsAreReportedAndGiveZeros) {
     readfile(*run, buf, "co", "1950.01", "pmp"); // missing: zeros
     buf = a;
     testing::internal::CaptureStderr();
-    readfile(*run, buf, "co", "1950.01", "rcg");
+    EXPECT_FALSE(readfile(*run, buf, "co", "1950.01", "rcg"));
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "Cannot read file co/1950.01.rcg\n");
     EXPECT_TRUE(all_zero(buf));
