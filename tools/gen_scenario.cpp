@@ -69,8 +69,7 @@ constexpr const char *STATECODE[4] = {"", "CO", "KS", "NE"};
 // The wells of a period may not exceed what the WEL file announces.
 constexpr int MAXWELLS = quon::MAXWEL;
 
-// ---- Options
-// -----------------------------------------------------------------
+// ---- Options ----------------------------------------------------------------
 
 struct Options {
   std::string out;
@@ -230,8 +229,7 @@ bool parse_options(int argc, char **argv, Options &o) {
   return true;
 }
 
-// ---- Random numbers
-// ------------------------------------------------------------
+// ---- Random numbers ---------------------------------------------------------
 
 // One stream of random numbers. Each part of the scenario draws from a stream
 // of its own, so that an option of one part (the number of wells, say) leaves
@@ -287,8 +285,7 @@ private:
   std::vector<double> v_;
 };
 
-// ---- Output
-// --------------------------------------------------------------------
+// ---- Output -----------------------------------------------------------------
 
 // One file's bytes, built in memory and written in one go.
 class Buf {
@@ -377,8 +374,7 @@ void save(const fs::path &path, std::string_view bytes, Tally &tally) {
   tally.bytes += static_cast<long long>(bytes.size());
 }
 
-// ---- The grid
-// --------------------------------------------------------------------
+// ---- The grid ---------------------------------------------------------------
 
 using IntGrid = std::vector<int>;
 using RealGrid = std::vector<double>;
@@ -532,8 +528,7 @@ Geography make_geography(std::uint64_t seed) {
   return g;
 }
 
-// ---- Stations and precipitation
-// ----------------------------------------------
+// ---- Stations and precipitation ---------------------------------------------
 
 struct Stations {
   int n = 0;
@@ -736,8 +731,7 @@ Stations make_stations(const Options &o, const Geography &g) {
   return s;
 }
 
-// ---- Recharge functions
-// ----------------------------------------------------------
+// ---- Recharge functions -----------------------------------------------------
 
 constexpr std::array<std::string_view, 4> SOIL_NAMES = {"sand", "loam", "silt",
                                                         "clay"};
@@ -848,8 +842,7 @@ void check_functions(FunctionBlock &fb) {
   fb.p = p;
 }
 
-// ---- Irrigation, pumping and towns
-// ------------------------------------------------
+// ---- Irrigation, pumping and towns ------------------------------------------
 
 enum Kind { GW, COMMINGLED, SW };
 
@@ -877,7 +870,7 @@ Land make_land(const Options &o, const Geography &g) {
   Noise irrigation(rng, 20.0);
   std::vector<char> taken(NCELL, 0);
   std::vector<Plot> sw;
-  std::array<std::vector<Plot>, 4> co;
+  std::array<std::vector<Plot>, 4> mixed;
   // Ditch-irrigated cells along the rivers; commingled cells a little farther
   // off, in CO and KS only.
   for (int r = 1; r <= NROW; ++r)
@@ -892,9 +885,9 @@ Land make_land(const Options &o, const Geography &g) {
                       rng.uniform(0.15, 0.35)});
         taken[i] = 1;
       } else if (d > 2.0 && d <= 5.0 && g.state[i] != NE && u < 0.15) {
-        co[g.state[i]].push_back({i, g.state[i], COMMINGLED,
-                                  double(std::llround(rng.uniform(60, 320))),
-                                  rng.uniform(0.8, 1.3)});
+        mixed[g.state[i]].push_back({i, g.state[i], COMMINGLED,
+                                     double(std::llround(rng.uniform(60, 320))),
+                                     rng.uniform(0.8, 1.3)});
         taken[i] = 1;
       }
     }
@@ -908,7 +901,7 @@ Land make_land(const Options &o, const Geography &g) {
             ? o.wells - given
             : int(std::llround(double(o.wells) * g.active[st] / g.active[0]));
     given += want;
-    auto &cm = co[st];
+    auto &cm = mixed[st];
     if (int(cm.size()) > want)
       cm.resize(std::size_t(want));
     for (auto &p : cm)
@@ -920,7 +913,7 @@ Land make_land(const Options &o, const Geography &g) {
         if (g.ibound[i] == 1 && g.state[i] == st && !taken[i])
           key.push_back({irrigation.at(c, r) + 0.5 * rng.uniform(), i});
       }
-    std::sort(key.begin(), key.end(), [](auto &a, auto &b) {
+    std::sort(key.begin(), key.end(), [](const auto &a, const auto &b) {
       return a.first != b.first ? a.first > b.first : a.second < b.second;
     });
     const int ngw =
@@ -963,10 +956,9 @@ constexpr std::array<double, 12> SW_SHARE = {0,    0,   0,   0.05, 0.15, 0.2,
                                              0.25, 0.2, 0.1, 0.05, 0,    0};
 constexpr std::array<double, 12> CO_SHARE = {0,    0,   0,    0, 0, 0.2,
                                              0.35, 0.3, 0.15, 0, 0, 0};
-constexpr bool GW_RETURN(int m) { return m >= 5 && m <= 9; }
+constexpr bool gw_return(int m) { return m >= 5 && m <= 9; }
 
-// ---- Writing
-// ----------------------------------------------------------------------
+// ---- Writing ----------------------------------------------------------------
 
 // How each state's office writes its grids: CO a row a line with single
 // blanks, KS forty values a line with two blanks, NE 25 values a line with
@@ -1024,7 +1016,11 @@ public:
             for (int k = 0; k < st.seplen; ++k)
               b_.put(st.sep);
         }
-        b_.put_dec(v[at(c, r)], dec);
+        // Most cells of a state's grid are empty.
+        if (const double x = v[at(c, r)]; x == 0.0)
+          b_.put('0');
+        else
+          b_.put_dec(x, dec);
       }
       b_.put('\n');
     }
@@ -1176,7 +1172,7 @@ std::array<int, 2> write_state_files(const Options &o, const Land &land,
         die("a month would have more wells than a period may hold");
 
       clear();
-      if (GW_RETURN(m))
+      if (gw_return(m))
         for (std::size_t k = 0; k < land.npump; ++k)
           if (land.plots[k].kind == GW)
             grid[land.plots[k].state][land.plots[k].cell] +=
@@ -1385,18 +1381,25 @@ int main(int argc, char **argv) {
 
   std::printf("gen_scenario: wrote %s (seed %llu)\n", o.out.c_str(),
               (unsigned long long)o.seed);
+  std::printf("  ");
   if (o.steady > 0)
-    std::printf("  steady %d-%d, ", o.start - o.steady, o.start - 1);
+    std::printf("steady %d-%d, ", o.start - o.steady, o.start - 1);
   else
-    std::printf("  no steady period, ");
-  std::printf("transient %d-%d, %d stations, drift %d, %d RCH file%s, %s "
-              "cell arrays\n",
-              o.start, o.start + o.years - 1, o.stations, o.drift, o.rch,
-              o.rch == 1 ? "" : "s", o.bin ? "unformatted" : "text");
-  std::printf("  kriged precipitation %.2f .. %.2f in/yr over %ld cells "
-              "(%d year%s calmed); FUNCTION up to %.1f\n",
-              s.kmin, s.kmax, s.kcells, s.calmed, s.calmed == 1 ? "" : "s",
-              fb.last);
+    std::printf("no steady period, ");
+  if (o.years > 0)
+    std::printf("transient %d-%d, ", o.start, o.start + o.years - 1);
+  else
+    std::printf("no transient years, ");
+  std::printf("%d stations, drift %d, %d RCH file%s, %s cell arrays\n",
+              o.stations, o.drift, o.rch, o.rch == 1 ? "" : "s",
+              o.bin ? "unformatted" : "text");
+  if (s.kcells > 0 && s.kmin <= s.kmax)
+    std::printf("  kriged precipitation %.2f .. %.2f in/yr over %ld cells "
+                "(%d year%s calmed); ",
+                s.kmin, s.kmax, s.kcells, s.calmed, s.calmed == 1 ? "" : "s");
+  else
+    std::printf("  no precipitation years; ");
+  std::printf("FUNCTION up to %.1f\n", fb.last);
   std::printf("  %zu pumping plots, %zu surface-water plots, %zu town wells; "
               "wells per month %d .. %d\n",
               land.npump, land.plots.size() - land.npump, land.towns.size(),
