@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -23,6 +25,36 @@
 
 namespace quon {
 namespace {
+
+class FileTest : public test::InTempDir {
+protected:
+  void TearDown() override {
+    close_report();
+    InTempDir::TearDown();
+  }
+  InFile in;
+};
+
+// A value no file below holds: marks what a read left unchanged.
+constexpr double U = -777.0;
+
+// Runs readreal expecting the run to end; returns the report file.
+std::string ends_run(InFile &in, const std::string &name, int rows, int cols,
+                     int nheader) {
+  std::remove("fort.2");
+  std::vector<double> a(std::size_t(rows) * std::size_t(cols), U);
+  bool ended = false;
+  try {
+    readreal(in, name, a, rows, cols, nheader);
+  } catch (const RunEnd &e) {
+    ended = true;
+    EXPECT_EQ(e.status, 1);
+  }
+  EXPECT_TRUE(ended) << name;
+  EXPECT_FALSE(in.is_open());
+  close_report();
+  return test::read_file("fort.2");
+}
 
 // ---- Lines and words --------------------------------------------------------
 
@@ -314,20 +346,386 @@ TEST(Instate, StateCodes) {
   EXPECT_EQ(state(R"("ne")", err), 3);
 }
 
-// ---- The real-array reader and the reporters
-// ----------------------------------
+// ---- Against the runtime
+// ------------------------------------------------------
 
-class FileTest : public test::InTempDir {
-protected:
-  void TearDown() override {
-    close_report();
-    InTempDir::TearDown();
+// Runs a reference program of the Fortran runtime on a file of input and
+// returns its output lines.
+std::vector<std::string> reference(const std::string &prog,
+                                   const std::string &args) {
+  const std::string exe = std::string(QUON_FORTRAN_BIN) + "/" + prog;
+  std::vector<std::string> out;
+  if (!std::filesystem::exists(exe)) {
+    ADD_FAILURE() << "reference program missing: " << exe;
+    return out;
   }
-  InFile in;
+  FILE *p = popen((exe + " " + args).c_str(), "r");
+  if (p == nullptr) {
+    ADD_FAILURE() << "cannot run " << exe;
+    return out;
+  }
+  std::string line;
+  char buf[1 << 16];
+  while (std::fgets(buf, sizeof buf, p)) {
+    line += buf;
+    if (!line.empty() && line.back() == '\n') {
+      line.pop_back();
+      out.push_back(line);
+      line.clear();
+    }
+  }
+  EXPECT_EQ(pclose(p), 0);
+  return out;
+}
+
+// Random spellings of numbers as people and programs write them.
+class Words {
+public:
+  explicit Words(unsigned seed) : rng_(seed) {}
+
+  int pick(int n) { return int(rng_() % unsigned(n)); }
+  std::string digits(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+      s += char('0' + pick(10));
+    return s;
+  }
+  // A number with at least one mantissa digit: every exponent form. A
+  // bounded number never exceeds the range of a double.
+  std::string number(bool bounded = false) {
+    std::string s;
+    const int sign = pick(4);
+    if (sign == 1)
+      s += '-';
+    if (sign == 2)
+      s += '+';
+    const int before = pick(5) == 0 ? 0 : 1 + pick(pick(3) == 0 ? 20 : 6);
+    s += digits(before);
+    if (before == 0 || pick(3) != 0) {
+      s += '.';
+      s += digits(before == 0 ? 1 + pick(18) : pick(18));
+    }
+    switch (pick(6)) {
+    case 0:
+    case 1:
+      break; // no exponent
+    case 2:
+      s += "eEdDqQ"[pick(6)];
+      if (bounded)
+        s += '-';
+      else if (pick(2))
+        s += "+-"[pick(2)];
+      s += digits(1 + pick(3));
+      break;
+    case 3:
+      s += "+-"[pick(2)]; // a sign alone starts the exponent
+      s += digits(1 + pick(2));
+      break;
+    case 4:
+      s += "eE"[pick(2)];
+      s += bounded ? '-' : "+-"[pick(2)];
+      s += std::to_string(280 + pick(60)); // near the ends of the range
+      break;
+    default:
+      s += 'e';
+      s += std::to_string(pick(40) - 20);
+    }
+    return s;
+  }
+  std::string integer() {
+    std::string s;
+    const int sign = pick(3);
+    if (sign == 1)
+      s += '-';
+    if (sign == 2)
+      s += '+';
+    if (pick(4) == 0)
+      s += std::string(std::size_t(pick(3)), '0');
+    const int n = pick(4) == 0 ? 9 + pick(3) : 1 + pick(8);
+    s += char('1' + pick(9));
+    s += digits(n - 1);
+    return s;
+  }
+  // Short strings of number characters: mostly not numbers at all.
+  std::string junk() {
+    static const char set[] = "0123456789+-.eEdDqQ ,x*";
+    std::string s;
+    const int n = 1 + pick(7);
+    for (int i = 0; i < n; ++i)
+      s += set[pick(int(sizeof set) - 1)];
+    return s;
+  }
+
+private:
+  std::mt19937 rng_;
 };
 
-// A value no file below holds: marks what a read left unchanged.
-constexpr double U = -777.0;
+// True when the text holds a digit before any exponent: the runtime reads
+// a number without one as zero, which quon refuses.
+bool mantissa_digit(std::string_view w) {
+  std::size_t i = 0;
+  auto skip = [&] {
+    while (i < w.size() && w[i] == ' ')
+      ++i;
+  };
+  skip();
+  if (i < w.size() && (w[i] == '+' || w[i] == '-'))
+    ++i;
+  for (; i < w.size(); ++i) {
+    if (w[i] == ' ' || w[i] == '.')
+      continue;
+    if (w[i] < '0' || w[i] > '9')
+      return false;
+    return true;
+  }
+  return false;
+}
+
+TEST_F(FileTest, ConversionsMatchTheRuntime) {
+  Words g(20240611);
+  std::vector<std::string> words;
+  for (int i = 0; i < 30000; ++i)
+    words.push_back(g.number());
+  for (int i = 0; i < 6000; ++i)
+    words.push_back(g.integer());
+  for (int i = 0; i < 12000; ++i)
+    words.push_back(g.junk());
+  // Longer than the field: only the first 32 characters count.
+  for (int i = 0; i < 500; ++i)
+    words.push_back(g.digits(25 + g.pick(15)) + (g.pick(2) ? "e5" : ""));
+  const char *fixed[] = {"2147483647",
+                         "2147483648",
+                         "-2147483648",
+                         "-2147483649",
+                         "99999999999abc",
+                         "1a99999999999",
+                         "1e-310",
+                         "1e-400",
+                         "2.4703282292062328e-324",
+                         "1.7976931348623158e308",
+                         "1.7976931348623159e308"};
+  words.insert(words.end(), std::begin(fixed), std::end(fixed));
+  std::string text;
+  for (const std::string &w : words)
+    text += w + "\n";
+  test::write_file("words.txt", text);
+  const std::vector<std::string> ref = reference("fref_readref", "words.txt");
+  ASSERT_EQ(ref.size(), words.size());
+
+  int same_int = 0, same_real = 0, mended_int = 0, mended_real = 0;
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    const std::string &w = words[k];
+    std::istringstream in(ref[k]);
+    int ios_i = 0, ival = 0, ios_r = 0;
+    std::string hex;
+    in >> ios_i >> ival >> ios_r >> hex;
+    const double rval = std::bit_cast<double>(std::stoull(hex, nullptr, 16));
+
+    int iv = -777;
+    const int si = convert_int(w, iv);
+    if (si == ios_i) {
+      EXPECT_EQ(iv, ival) << '"' << w << '"';
+      ++same_int;
+    } else {
+      // Only a word without a digit may differ: the runtime reads it as 0.
+      EXPECT_EQ(si, BADVALUE) << '"' << w << '"';
+      EXPECT_EQ(ios_i, 0);
+      EXPECT_EQ(w.find_first_of("0123456789"), std::string::npos) << w;
+      ++mended_int;
+    }
+
+    double rv = -777.0;
+    const int sr = convert_real(w, rv);
+    if (sr == ios_r) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(rv),
+                std::bit_cast<std::uint64_t>(rval))
+          << '"' << w << '"' << " runtime " << rval << " here " << rv;
+      ++same_real;
+    } else {
+      // Differences only where the runtime reads a number without digits,
+      // NaN or an infinity.
+      EXPECT_EQ(sr, BADVALUE) << '"' << w << '"';
+      EXPECT_EQ(ios_r, 0) << '"' << w << '"';
+      EXPECT_TRUE(!std::isfinite(rval) ||
+                  (rval == 0.0 && !mantissa_digit(w.substr(0, 32))))
+          << '"' << w << '"' << " runtime " << rval;
+      ++mended_real;
+    }
+  }
+  std::printf("words %zu: integer same %d, refused %d; real same %d, "
+              "refused %d\n",
+              words.size(), same_int, mended_int, same_real, mended_real);
+  EXPECT_GT(mended_real, 0);
+}
+
+// Random grid files in every free form the runtime reads: the rows read here
+// must equal the rows the runtime's list-directed READ gives, value for value
+// and bit for bit, and a file the runtime fails on must end the run here.
+TEST_F(FileTest, ReadrealMatchesTheRuntime) {
+  Words g(777);
+  const char *seps[] = {" ",  " ",   "  ",   "\t",   ",",    " , ", ";",
+                        "\n", ",\n", "\r\n", "\n\n", ", \n", "\n,", "\n;"};
+  int files = 0, good = 0, failed = 0, values = 0;
+  for (int f = 0; f < 400; ++f) {
+    const int rows = 1 + g.pick(5), cols = 1 + g.pick(7);
+    std::string text;
+    // Enough items for every row, some rows with more or fewer.
+    const int items = rows * cols + g.pick(cols + 2) - 1;
+    bool plain = false; // the last item is a number or a slash's comment
+    for (int i = 0; i < items; ++i) {
+      const int kind = g.pick(40);
+      plain = kind < 30 || kind >= 36;
+      if (kind < 30)
+        text += g.number(true);
+      else if (kind < 32)
+        text += std::to_string(1 + g.pick(4)) + "*" + g.number(true);
+      else if (kind < 34)
+        text += std::to_string(1 + g.pick(3)) + "*";
+      else if (kind < 36)
+        text += ","; // with the separator after it: an empty item
+      else if (kind < 37)
+        text += "/ x 1";
+      else if (kind < 38 && g.pick(4) == 0)
+        text += g.pick(2) ? "abc" : "1.5e";
+      else
+        text += std::to_string(g.pick(100));
+      text += seps[g.pick(int(std::size(seps)))];
+    }
+    // No line end after the last record. (The runtime fails on a file
+    // that ends in "r*" or a slash without a line end; here they read as
+    // at the end of any other record.)
+    if (g.pick(3) == 0 && plain)
+      text.pop_back();
+    test::write_file("grid.txt", text);
+    const std::vector<std::string> ref =
+        reference("fref_readlist", "grid.txt " + std::to_string(rows) + " " +
+                                       std::to_string(cols));
+    ASSERT_FALSE(ref.empty());
+    ++files;
+    // The runtime's rows, up to the first that failed.
+    std::vector<std::uint64_t> want;
+    bool ok = true;
+    for (const std::string &line : ref) {
+      std::istringstream in(line);
+      int ios = 0;
+      in >> ios;
+      if (ios != 0) {
+        ok = false;
+        break;
+      }
+      std::string hex;
+      while (in >> hex)
+        want.push_back(std::stoull(hex, nullptr, 16));
+    }
+    std::vector<double> a(std::size_t(rows * cols), U);
+    if (!ok) {
+      EXPECT_EQ(ends_run(in, "grid.txt", rows, cols, 0),
+                " Error reading file grid.txt\n")
+          << rows << " x " << cols << ":\n"
+          << text;
+      ++failed;
+      continue;
+    }
+    ASSERT_EQ(want.size(), a.size());
+    try {
+      readreal(in, "grid.txt", a, rows, cols, 0);
+    } catch (const RunEnd &) {
+      ADD_FAILURE() << "the runtime reads this file as " << rows << " x "
+                    << cols << ":\n"
+                    << text;
+      continue;
+    }
+    for (std::size_t k = 0; k < a.size(); ++k)
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(a[k]), want[k])
+          << "value " << k << " of " << rows << " x " << cols << ":\n"
+          << text << "here " << a[k] << " runtime "
+          << std::bit_cast<double>(want[k]);
+    ++good;
+    values += rows * cols;
+  }
+  std::printf("files %d: read alike %d (%d values), failed alike %d\n", files,
+              good, values, failed);
+  EXPECT_GT(good, files / 3);
+  EXPECT_GT(failed, 10);
+}
+
+// A whole model grid, 165 rows of 326 values over many records each, as
+// programs write them: every value must come out as the runtime reads it.
+TEST_F(FileTest, WholeGridMatchesTheRuntime) {
+  Words g(4242);
+  std::string text;
+  char buf[64];
+  for (int r = 0; r < NROW; ++r) {
+    for (int c = 0; c < NCOL; ++c) {
+      const double v =
+          (g.pick(1000000) - 300000) * 1e-4 * std::pow(10.0, g.pick(9) - 4);
+      switch (r % 3) {
+      case 0: // list-directed output: 17 significant digits
+        std::snprintf(buf, sizeof buf, " %25.17g", v);
+        break;
+      case 1: // fixed fields
+        std::snprintf(buf, sizeof buf, " %12.5f", v);
+        break;
+      default: // exponent fields, sometimes with D
+        std::snprintf(buf, sizeof buf, " %.9E", v);
+        if (c % 7 == 0)
+          *std::strchr(buf, 'E') = 'D';
+      }
+      text += buf;
+      if (c % 10 == 9 || c == NCOL - 1)
+        text += r % 2 ? "\r\n" : "\n";
+    }
+  }
+  test::write_file("grid.txt", text);
+  const std::vector<std::string> ref =
+      reference("fref_readlist", "grid.txt 165 326");
+  ASSERT_EQ(ref.size(), std::size_t(NROW));
+  auto a = std::make_unique<CellArray>();
+  a->fill(U);
+  readreal(in, "grid.txt", *a, NROW, NCOL, 0);
+  int diff = 0, compared = 0;
+  for (int r = 0; r < NROW; ++r) {
+    std::istringstream line(ref[std::size_t(r)]);
+    int ios = -9;
+    line >> ios;
+    ASSERT_EQ(ios, 0);
+    std::string hex;
+    for (int c = 0; c < NCOL && line >> hex; ++c, ++compared)
+      diff +=
+          std::bit_cast<std::uint64_t>((*a)[std::size_t(cell(c + 1, r + 1))]) !=
+          std::stoull(hex, nullptr, 16);
+  }
+  EXPECT_EQ(compared, NCELL);
+  EXPECT_EQ(diff, 0);
+}
+
+// Where the runtime's reading is not followed, on purpose.
+TEST_F(FileTest, ReadrealDeparturesFromTheRuntime) {
+  // A bare CR ends a record, as in every other file: the runtime would
+  // take the CR as a blank and skip to the next LF, losing the row 4 5 6.
+  test::write_file("cr.txt", "1 2 3\r4 5 6\n7 8 9\n");
+  std::vector<double> a(6, U);
+  readreal(in, "cr.txt", a, 2, 3, 0);
+  EXPECT_EQ(a, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  // A file of bare CR line ends reads row by row (the runtime fails on it).
+  test::write_file("cr.txt", "1 2 3\r4 5 6\r");
+  a.assign(6, U);
+  readreal(in, "cr.txt", a, 2, 3, 0);
+  EXPECT_EQ(a, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  // A slash or an "r*" at the very end of a file without a final line end
+  // ends the list like anywhere else (the runtime reports end of file).
+  test::write_file("end.txt", "1 2 /");
+  a.assign(3, U);
+  readreal(in, "end.txt", a, 1, 3, 0);
+  EXPECT_EQ(a, (std::vector<double>{1, 2, U}));
+  test::write_file("end.txt", "1 2*");
+  a.assign(3, U);
+  readreal(in, "end.txt", a, 1, 3, 0);
+  EXPECT_EQ(a, (std::vector<double>{1, U, U}));
+}
+
+// ---- The real-array reader and the reporters
+// ----------------------------------
 
 struct ListCase {
   const char *text;
@@ -391,23 +789,6 @@ TEST_F(FileTest, ReadrealSkipsHeaderLines) {
   std::vector<double> a(4, U);
   readreal(in, "g.txt  ", a, 2, 2, 2);
   EXPECT_EQ(a, (std::vector<double>{1, 2, 3, 4}));
-}
-
-// Runs readreal expecting the run to end; returns the report file.
-std::string ends_run(InFile &in, const std::string &name, int rows, int cols,
-                     int nheader) {
-  std::vector<double> a(std::size_t(rows) * std::size_t(cols), U);
-  bool ended = false;
-  try {
-    readreal(in, name, a, rows, cols, nheader);
-  } catch (const RunEnd &e) {
-    ended = true;
-    EXPECT_EQ(e.status, 1);
-  }
-  EXPECT_TRUE(ended) << name;
-  EXPECT_FALSE(in.is_open());
-  close_report();
-  return test::read_file("fort.2");
 }
 
 TEST_F(FileTest, ReadrealFailuresEndTheRun) {

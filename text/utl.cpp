@@ -354,12 +354,25 @@ inline bool list_value(const char *b, const char *e, double &v) {
   return parse_real(std::string_view(b, std::size_t(e - b)), v) == 0;
 }
 
+// Where a list stands between two items; it decides whether a comma or a
+// semicolon separates two items or stands for an empty one, as the runtime
+// decides it.
+enum class Sep {
+  START,   // nothing read yet on this list
+  NONE,    // a separator was taken: a comma now is an empty item
+  ITEM,    // right after an item on the same record
+  EOL,     // after an item (or at the start) and a line end, no comma
+  EOLCOMMA // after a comma taken in EOL: another line end restores EOL
+};
+
 // Reads n values into out as one list-directed READ does: starting on a new
 // record, values separated by blanks, tabs, commas, semicolons and line ends;
 // "r*v" repeats a value r times and "r*" skips r items; an empty item
 // between commas leaves its value as it was; a slash ends the list leaving
 // the rest as it was; what follows the last value on its record is skipped.
-// False on a bad value or when the file ends before the list is complete.
+// After a line end that no comma preceded, a comma is a separator and not
+// an empty item (a semicolon there is an empty item). False on a bad value
+// or when the file ends before the list is complete.
 bool read_list(InFile &in, double *out, int n) {
   std::string_view rec;
   if (!in.next(rec))
@@ -367,8 +380,7 @@ bool read_list(InFile &in, double *out, int n) {
   const char *p = rec.data();
   const char *end = p + rec.size();
   int k = 0;
-  // The last item's separator may still take one comma.
-  bool after_item = false;
+  Sep st = Sep::START;
   while (k < n) {
     while (p < end && cls(*p) == SPACE)
       ++p;
@@ -377,15 +389,22 @@ bool read_list(InFile &in, double *out, int n) {
         return false;
       p = rec.data();
       end = p + rec.size();
+      if (st != Sep::NONE)
+        st = Sep::EOL;
       continue;
     }
     const unsigned char c = cls(*p);
     if (c == COMMA) {
+      const bool comma = *p == ',';
       ++p;
-      if (after_item)
-        after_item = false;
-      else
+      if (st == Sep::ITEM) {
+        st = Sep::NONE;
+      } else if (st == Sep::EOL && comma) {
+        st = Sep::EOLCOMMA;
+      } else {
         ++k; // an empty item
+        st = Sep::NONE;
+      }
       continue;
     }
     if (c == SLASH)
@@ -393,7 +412,7 @@ bool read_list(InFile &in, double *out, int n) {
     const char *b = p;
     while (p < end && cls(*p) == TOKEN)
       ++p;
-    after_item = true;
+    st = Sep::ITEM;
     double v;
     if (list_value(b, p, v)) {
       out[k++] = v;
