@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -650,26 +651,49 @@ TEST_F(FileTest, ReadrealMatchesTheRuntime) {
 }
 
 // A whole model grid, 165 rows of 326 values over many records each, as
-// programs write them: every value must come out as the runtime reads it.
+// programs write them (short decimals, 17 to 19 significant digits, E and D
+// exponents, integers halfway between two doubles): every value must come
+// out as the runtime reads it.
 TEST_F(FileTest, WholeGridMatchesTheRuntime) {
   Words g(4242);
+  std::mt19937_64 bits(99);
   std::string text;
-  char buf[64];
+  char buf[80];
   for (int r = 0; r < NROW; ++r) {
     for (int c = 0; c < NCOL; ++c) {
       const double v =
-          (g.pick(1000000) - 300000) * 1e-4 * std::pow(10.0, g.pick(9) - 4);
-      switch (r % 3) {
+          (g.pick(1000000) - 300000) * 1e-4 * std::pow(10.0, g.pick(61) - 30);
+      switch ((r * NCOL + c) % 9) {
       case 0: // list-directed output: 17 significant digits
         std::snprintf(buf, sizeof buf, " %25.17g", v);
         break;
-      case 1: // fixed fields
-        std::snprintf(buf, sizeof buf, " %12.5f", v);
+      case 1:
+        std::snprintf(buf, sizeof buf, " %.16E", v);
         break;
-      default: // exponent fields, sometimes with D
+      case 2:
+        std::snprintf(buf, sizeof buf, " %.18g", v);
+        break;
+      case 3:
+        std::snprintf(buf, sizeof buf, " %.19g", v);
+        break;
+      case 4: // fixed fields of small values
+        std::snprintf(buf, sizeof buf, " %12.5f", v * 1e-25);
+        break;
+      case 5: // exponent fields, sometimes with D
         std::snprintf(buf, sizeof buf, " %.9E", v);
         if (c % 7 == 0)
           *std::strchr(buf, 'E') = 'D';
+        break;
+      case 6:
+        std::snprintf(buf, sizeof buf, " %g", v);
+        break;
+      case 7: // odd integers above 2^53: exactly halfway between doubles
+        std::snprintf(buf, sizeof buf, " %llu%s",
+                      (1ULL << (53 + g.pick(10))) + 2 * (bits() % 1000) + 1,
+                      g.pick(2) ? "" : "e-7");
+        break;
+      default:
+        std::snprintf(buf, sizeof buf, " %d", g.pick(2000) - 1000);
       }
       text += buf;
       if (c % 10 == 9 || c == NCOL - 1)
@@ -696,6 +720,38 @@ TEST_F(FileTest, WholeGridMatchesTheRuntime) {
           std::stoull(hex, nullptr, 16);
   }
   EXPECT_EQ(compared, NCELL);
+  EXPECT_EQ(diff, 0);
+}
+
+// Decimals of 17 to 19 digits lying within a hair of the point halfway
+// between two doubles, where a conversion that rounds twice goes wrong: each
+// must read as the correctly rounded value.
+TEST_F(FileTest, NearHalfwayDecimalsAreCorrectlyRounded) {
+  std::mt19937_64 bits(5);
+  std::string text;
+  std::vector<double> want;
+  char buf[80];
+  for (int i = 0; i < NCELL; ++i) {
+    const double d =
+        std::ldexp(1.0 + double(bits() >> 12) * 0x1p-52, int(bits() % 60) - 20);
+    const long double mid =
+        (static_cast<long double>(d) +
+         static_cast<long double>(std::nextafter(d, 1e300))) /
+        2;
+    std::snprintf(buf, sizeof buf, "%.*Le", 16 + int(i % 3), mid);
+    double v = 0;
+    std::from_chars(buf, buf + std::strlen(buf), v);
+    want.push_back(v);
+    text += buf;
+    text += i % 8 == 7 || i % NCOL == NCOL - 1 ? "\n" : " ";
+  }
+  test::write_file("mid.txt", text);
+  auto a = std::make_unique<CellArray>();
+  readreal(in, "mid.txt", *a, NROW, NCOL, 0);
+  int diff = 0;
+  for (int i = 0; i < NCELL; ++i)
+    diff += std::bit_cast<std::uint64_t>((*a)[std::size_t(i)]) !=
+            std::bit_cast<std::uint64_t>(want[std::size_t(i)]);
   EXPECT_EQ(diff, 0);
 }
 

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "fmt.h"
 #include "io.h"
@@ -345,8 +346,123 @@ inline unsigned char cls(char c) {
   return CLASS[static_cast<unsigned char>(c)];
 }
 
-// One value of a list: the plain decimal (by far the most common) in one
-// library call, every other spelling through the full conversion.
+// Exact powers of ten as doubles (10^22 is the last one a double holds
+// exactly).
+constexpr std::array<double, 23> POW10 = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Adds the run of digits at q to w (w = w * 10^k + digits). Past 19 digits
+// w wraps; the caller counts the digits and refuses those.
+inline void digits_in(const char *&q, const char *end, std::uint64_t &w) {
+  while (q < end && is_digit(*q))
+    w = w * 10 + std::uint64_t(*q++ - '0');
+}
+
+// w times 10^e10 for w of 54 to 63 bits, as a list-directed write of a
+// double gives (17 significant digits), where one double operation is not
+// exact. The extended type holds w exactly and 10^k exactly up to k = 27,
+// so one operation there is correctly rounded to 64 bits; rounding that to
+// a double is the correctly rounded value unless it lies within one unit of
+// its last bit of a point halfway between two doubles. False then, and
+// where the extended type is not the x87 one: the caller goes the general
+// way.
+inline bool wide_value(std::uint64_t w, int e10, double &x) {
+  using LD = long double;
+  if constexpr (std::numeric_limits<LD>::digits != 64 ||
+                std::numeric_limits<LD>::max_exponent != 16384) {
+    return false;
+  } else {
+    if (w >= (std::uint64_t(1) << 63) || e10 < -27 || e10 > 27)
+      return false;
+    static constexpr std::array<LD, 28> P = [] {
+      std::array<LD, 28> t{};
+      LD v = 1;
+      for (auto &e : t) {
+        e = v;
+        v *= 10;
+      }
+      return t;
+    }();
+    LD r = LD(std::int64_t(w));
+    if (e10 >= 0)
+      r *= P[std::size_t(e10)];
+    else
+      r /= P[std::size_t(-e10)];
+    std::uint64_t sig;
+    std::memcpy(&sig, &r, 8); // the 64-bit significand, explicit leading 1
+    const unsigned low = unsigned(sig & 0x7FF);
+    if (low >= 0x3FF && low <= 0x401)
+      return false;
+    x = double(r);
+    return true;
+  }
+}
+
+// The common value of a grid file - an optional minus sign, up to 19 digits
+// with an optional point making an integer w, an optional E exponent - read
+// straight from the record and ended by a separator or the record's end.
+// For w up to 2^53 the value is w times or divided by an exact power of ten
+// no larger than 10^22: one correctly rounded multiplication or division,
+// so the result is the correctly rounded value of the decimal, bit for bit
+// what the full conversion gives; a wider w goes through wide_value. On success
+// p is left after the value; false leaves p alone and the value goes the
+// general way.
+inline bool plain_value(const char *&p, const char *end, double &v) {
+  const char *q = p;
+  const bool neg = q < end && *q == '-';
+  q += neg;
+  // Leading zeros add nothing to w, so every digit can go in; more than 19
+  // digits could overflow it and are left to the general way.
+  std::uint64_t w = 0;
+  const char *d0 = q;
+  digits_in(q, end, w);
+  int ndig = int(q - d0);
+  int scale = 0; // digits after the point
+  if (q < end && *q == '.') {
+    const char *f0 = ++q;
+    digits_in(q, end, w);
+    scale = int(q - f0);
+    ndig += scale;
+  }
+  if (ndig == 0 || ndig > 19)
+    return false;
+  int ex = 0;
+  if (q < end && (*q == 'e' || *q == 'E')) {
+    ++q;
+    bool eneg = false;
+    if (q < end && (*q == '-' || *q == '+'))
+      eneg = *q++ == '-';
+    if (q == end || !is_digit(*q))
+      return false;
+    for (; q < end && is_digit(*q); ++q)
+      if (ex < 1000)
+        ex = ex * 10 + (*q - '0');
+    ex = eneg ? -ex : ex;
+  }
+  if (q < end && cls(*q) == TOKEN)
+    return false; // D or Q exponent, a sign exponent, a repeat count...
+  const int e10 = ex - scale;
+  double x;
+  if (w <= (std::uint64_t(1) << 53)) {
+    // Below 2^53 times 10^22 nothing overflows.
+    x = double(w);
+    if (e10 >= 0 && e10 <= 22)
+      x *= POW10[std::size_t(e10)];
+    else if (e10 < 0 && e10 >= -22)
+      x /= POW10[std::size_t(-e10)];
+    else if (w != 0)
+      return false;
+  } else if (!wide_value(w, e10, x)) {
+    return false;
+  }
+  v = neg ? -x : x;
+  p = q;
+  return true;
+}
+
+// One value of a list in any other spelling: the library's conversion for
+// plain decimals with many digits, the full conversion for every other form.
 inline bool list_value(const char *b, const char *e, double &v) {
   const auto r = std::from_chars(b, e, v);
   if (r.ptr == e && r.ec == std::errc() && std::isfinite(v))
@@ -409,11 +525,15 @@ bool read_list(InFile &in, double *out, int n) {
     }
     if (c == SLASH)
       return true;
+    st = Sep::ITEM;
+    double v;
+    if (plain_value(p, end, v)) {
+      out[k++] = v;
+      continue;
+    }
     const char *b = p;
     while (p < end && cls(*p) == TOKEN)
       ++p;
-    st = Sep::ITEM;
-    double v;
     if (list_value(b, p, v)) {
       out[k++] = v;
       continue;
