@@ -70,6 +70,7 @@ inline constexpr M ERROR_HEADER = "Error reading file header";
 inline constexpr M ERROR_READING = "Error reading file";
 inline constexpr M TOO_MANY_ZONES = "Too many zones in";
 inline constexpr M ZONE_RANGE = "Zone out of range in file";
+inline constexpr M ARRAY_TOO_SMALL = "Array too small for file ";
 
 // Terrain
 inline constexpr M TERRAIN_FLAG = "Invalid TERRAIN flag file ";

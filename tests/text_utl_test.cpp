@@ -868,6 +868,16 @@ TEST_F(FileTest, ReadrealFailuresEndTheRun) {
     EXPECT_EQ(ends_run(in, "bad.txt", 1, 3, 0), " Error reading file bad.txt\n")
         << t;
   }
+  // An array too small for the rows asked for ends the run before anything
+  // is read or written past its end.
+  test::write_file("g.txt", "1 2 3\n4 5 6\n");
+  std::vector<double> small(5, U);
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(readreal(in, "g.txt", small, 2, 3, 0), RunEnd);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Array too small for file g.txt\n");
+  EXPECT_EQ(small, std::vector<double>(5, U));
+
   // The second row is the one that fails.
   test::write_file("bad.txt", "1 2 3\n4 5\n");
   EXPECT_EQ(ends_run(in, "bad.txt", 2, 3, 0), " Error reading file bad.txt\n");

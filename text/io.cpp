@@ -348,6 +348,8 @@ char *OutFile::reserve(std::size_t n) {
 void OutFile::commit(char *end) { p_->used = std::size_t(end - p_->buf.get()); }
 
 void OutFile::write(std::string_view s) {
+  if (s.empty())
+    return;
   Impl &f = *p_;
   if (f.used + s.size() <= f.cap) {
     std::memcpy(f.buf.get() + f.used, s.data(), s.size());

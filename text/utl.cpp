@@ -570,7 +570,7 @@ bool read_list(InFile &in, double *out, int n) {
 void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
               int cols, int nheader) {
   if (rows > 0 && cols > 0 && a.size() / std::size_t(cols) < std::size_t(rows))
-    endrun(msg::ERROR_READING, file); // the caller's array cannot hold it
+    endrun(msg::ARRAY_TOO_SMALL, file); // a caller's mistake, not the file's
   if (!in.open(file))
     error2(msg::ERROR_OPENING, file);
   std::string_view rec;
@@ -608,8 +608,10 @@ std::string_view trimmed1(std::string_view s) {
 }
 
 void console(std::string_view a, std::string_view b = {}) {
-  std::fwrite(a.data(), 1, a.size(), stderr);
-  std::fwrite(b.data(), 1, b.size(), stderr);
+  if (!a.empty())
+    std::fwrite(a.data(), 1, a.size(), stderr);
+  if (!b.empty())
+    std::fwrite(b.data(), 1, b.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
 }

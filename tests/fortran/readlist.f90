@@ -29,4 +29,5 @@ program readlist
     if (ios /= 0) exit
   end do
   close (8)
+  deallocate (a)
 end program readlist
