@@ -347,8 +347,7 @@ TEST(Instate, StateCodes) {
   EXPECT_EQ(state(R"("ne")", err), 3);
 }
 
-// ---- Against the runtime
-// ------------------------------------------------------
+// ---- Against the runtime ---------------------------------------------------
 
 // Runs a reference program of the Fortran runtime on a file of input and
 // returns its output lines.
@@ -780,8 +779,7 @@ TEST_F(FileTest, ReadrealDeparturesFromTheRuntime) {
   EXPECT_EQ(a, (std::vector<double>{1, U, U}));
 }
 
-// ---- The real-array reader and the reporters
-// ----------------------------------
+// ---- The real-array reader and the reporters -------------------------------
 
 struct ListCase {
   const char *text;
@@ -790,8 +788,6 @@ struct ListCase {
 };
 
 TEST_F(FileTest, ReadrealListForms) {
-  const double inf = std::numeric_limits<double>::infinity();
-  (void)inf;
   const ListCase cases[] = {
       {"1 2 3\n4 5 6\n", 2, {1, 2, 3, 4, 5, 6}},
       {"1 2 3\n4,5\n6\n", 2, {1, 2, 3, 4, 5, 6}},

@@ -394,8 +394,7 @@ bool OutFile::failed() const { return p_->failed; }
 
 std::string_view OutFile::name() const { return {p_->name, p_->namelen}; }
 
-// ---- Existence and the report file
-// -------------------------------------------
+// ---- Existence and the report file -----------------------------------------
 
 bool file_exists(std::string_view name) {
   char cname[NAMEMAX];

@@ -183,8 +183,7 @@ int parse_real(std::string_view s, double &value) noexcept {
 
 } // namespace
 
-// ---- Lines and words
-// ----------------------------------------------------------
+// ---- Lines and words -------------------------------------------------------
 
 int linefix(std::span<char> line) noexcept {
   bool blank = true;
@@ -323,8 +322,7 @@ int instate(Run &run, int &err) noexcept {
   return 0;
 }
 
-// ---- Free-format real arrays
-// ----------------------------------------------------
+// ---- Free-format real arrays -----------------------------------------------
 
 namespace {
 
@@ -590,8 +588,7 @@ void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
   in.close();
 }
 
-// ---- Reporters
-// ------------------------------------------------------------------
+// ---- Reporters -------------------------------------------------------------
 
 namespace {
 
