@@ -73,9 +73,11 @@ int instate(Run &run, int &err) noexcept;
 // (row i at a[(i-1)*cols]), each row starting on a new record, after
 // skipping `nheader` records. Values are separated by blanks, commas or line
 // ends; repeat counts (3*1.5), null values and a slash ending a row are read
-// as the runtime's list-directed input reads them. Every failure ends the
+// as the runtime's list-directed input reads them; an empty item or the
+// items after a slash keep the value a held before. Every failure ends the
 // run through error2: "Error opening file", "Error reading file header",
-// "Error reading file", followed by the file name.
+// "Error reading file", followed by the file name. An array smaller than
+// rows * cols ends the run (endrun) before anything is read.
 void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
               int cols, int nheader);
 
