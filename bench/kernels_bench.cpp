@@ -68,8 +68,10 @@ BENCHMARK(BM_ParseGrid);
 // Stations spread over the model area.
 void make_stations(Run &run, int n, int drift, unsigned seed) {
   std::mt19937_64 g(seed);
-  std::uniform_real_distribution<double> ux(X0 - 20000, X0 + NCOL * CELLSIZE + 20000);
-  std::uniform_real_distribution<double> uy(Y0 - 20000, Y0 + NROW * CELLSIZE + 20000);
+  std::uniform_real_distribution<double> ux(X0 - 20000,
+                                            X0 + NCOL * CELLSIZE + 20000);
+  std::uniform_real_distribution<double> uy(Y0 - 20000,
+                                            Y0 + NROW * CELLSIZE + 20000);
   std::uniform_real_distribution<double> up(12.0, 30.0);
   run.stations.count = n;
   run.stations.drift = drift;
@@ -102,7 +104,7 @@ void BM_YearlyPrecipitation(benchmark::State &state) {
              run->krig.ainv, MAXSTATION, 1);
   prepare_kriging(*run);
   run->nsoil = 0;
-  run->functions.rows = 1001;  // 0 .. 100 inches, identity columns
+  run->functions.rows = 1001; // 0 .. 100 inches, identity columns
   for (int j = 0; j < run->functions.rows; ++j)
     run->functions.v[0][0][j] = run->functions.v[0][1][j] = j * 0.1;
   int year = 1950;
@@ -129,6 +131,6 @@ void BM_Binfind(benchmark::State &state) {
 }
 BENCHMARK(BM_Binfind);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -21,4 +21,4 @@ void budget(Run &run, std::string_view label, const CellArray &rech);
 // As budget, plus the sub-area rows of the two sub-area files.
 void budget2(Run &run, std::string_view label, const CellArray &rech);
 
-}  // namespace quon
+} // namespace quon

@@ -88,7 +88,8 @@ inline constexpr M CANNOT_WRITE = "Cannot write file ";
 
 // Stations
 inline constexpr M STATION_LOC_NAME = "Invalid STATION location file name ";
-inline constexpr M STATION_PPT_NAME = "Invalid STATION precipitation file name ";
+inline constexpr M STATION_PPT_NAME =
+    "Invalid STATION precipitation file name ";
 inline constexpr M STATION_DRIFT = "Invalid STATION drift order ";
 inline constexpr M TOO_MANY_STATIONS = "Too many stations";
 inline constexpr M STATION_NAME = "Invalid station name ";
@@ -126,4 +127,4 @@ inline constexpr M CANNOT_WRITE_TO = "Cannot write to file ";
 inline constexpr M RCH_VALUE_RANGE =
     "Recharge value too large for the RCH array field in file ";
 
-}  // namespace quon::msg
+} // namespace quon::msg

@@ -17,35 +17,36 @@
 namespace quon {
 
 // ---- Model grid -----------------------------------------------------------
-inline constexpr int NROW = 165;            // rows, row 1 is the northern edge
-inline constexpr int NCOL = 326;            // columns
-inline constexpr int NCELL = NROW * NCOL;   // 53,790 cells
-inline constexpr double CELLSIZE = 5280.0;  // feet, one mile
-inline constexpr double X0 = 266023.0;      // lower-left corner, also the
-inline constexpr double Y0 = 14092806.0;    // drift reference of kriging
+inline constexpr int NROW = 165;           // rows, row 1 is the northern edge
+inline constexpr int NCOL = 326;           // columns
+inline constexpr int NCELL = NROW * NCOL;  // 53,790 cells
+inline constexpr double CELLSIZE = 5280.0; // feet, one mile
+inline constexpr double X0 = 266023.0;     // lower-left corner, also the
+inline constexpr double Y0 = 14092806.0;   // drift reference of kriging
 
 // ---- Table bounds -----------------------------------------------------------
-inline constexpr int MAXSTATION = 128;   // precipitation stations
-inline constexpr int MAXTERRAIN = 128;   // terrain multiplier locations
-inline constexpr int MAXTERCLASS = 9;    // terrain classes
-inline constexpr int MAXFUNDATA = 64;    // data rows of a FUNCTION block
-inline constexpr int MAXTABROW = 8192;   // rows of the recharge function table
-inline constexpr int MAXSOIL = 9;        // soils
-inline constexpr int MAXBUDZONE = 9;     // budget zones
-inline constexpr int MAXSUBAREA = 23;    // budget sub-areas (names 1..23; 0 is fixed)
-inline constexpr int MAXKRIG = 135;      // kriging store order: 128 + 2*3 + 1
-inline constexpr int MAXDRIFT = 3;       // highest drift order the store holds
-inline constexpr int MAXWEL = 14000;     // wells per period
-inline constexpr int MAXRCH = 4;         // RCH files
-inline constexpr int NSTATE = 3;         // CO, KS, NE
-inline constexpr int NSLICE = 4;         // per-state sums: slice 0 (total) + 3
-inline constexpr int LINELEN = 8192;     // parameter and data file lines
-inline constexpr int WORDLEN = 256;      // words and file names
-inline constexpr int NAMELEN = 16;       // zone, station, directory names
-inline constexpr int SUBNAMELEN = 10;    // sub-area names
-inline constexpr int HEADERLEN = 4096;   // zone grid header line
-inline constexpr int FIRSTYEAR = 1910;   // first year of the precipitation table
-inline constexpr int LASTYEAR = 2150;    // last year of the precipitation table
+inline constexpr int MAXSTATION = 128; // precipitation stations
+inline constexpr int MAXTERRAIN = 128; // terrain multiplier locations
+inline constexpr int MAXTERCLASS = 9;  // terrain classes
+inline constexpr int MAXFUNDATA = 64;  // data rows of a FUNCTION block
+inline constexpr int MAXTABROW = 8192; // rows of the recharge function table
+inline constexpr int MAXSOIL = 9;      // soils
+inline constexpr int MAXBUDZONE = 9;   // budget zones
+inline constexpr int MAXSUBAREA =
+    23; // budget sub-areas (names 1..23; 0 is fixed)
+inline constexpr int MAXKRIG = 135;    // kriging store order: 128 + 2*3 + 1
+inline constexpr int MAXDRIFT = 3;     // highest drift order the store holds
+inline constexpr int MAXWEL = 14000;   // wells per period
+inline constexpr int MAXRCH = 4;       // RCH files
+inline constexpr int NSTATE = 3;       // CO, KS, NE
+inline constexpr int NSLICE = 4;       // per-state sums: slice 0 (total) + 3
+inline constexpr int LINELEN = 8192;   // parameter and data file lines
+inline constexpr int WORDLEN = 256;    // words and file names
+inline constexpr int NAMELEN = 16;     // zone, station, directory names
+inline constexpr int SUBNAMELEN = 10;  // sub-area names
+inline constexpr int HEADERLEN = 4096; // zone grid header line
+inline constexpr int FIRSTYEAR = 1910; // first year of the precipitation table
+inline constexpr int LASTYEAR = 2150;  // last year of the precipitation table
 inline constexpr int NYEARS = LASTYEAR - FIRSTYEAR + 1;
 
 // 0-based storage index of the cell in column c, row r (both 1-based).
@@ -80,8 +81,8 @@ template <int N> struct Text {
 using Word = Text<WORDLEN>;
 using Name = Text<NAMELEN>;
 
-using CellArray = std::array<double, NCELL>;       // (column, row), column fastest
-using ZoneGrid = std::array<std::int32_t, NCELL>;  // same order, 0 = no zone
+using CellArray = std::array<double, NCELL>; // (column, row), column fastest
+using ZoneGrid = std::array<std::int32_t, NCELL>; // same order, 0 = no zone
 
 // One per-state sum array: slice 0 the total over the states, 1..3 CO, KS, NE.
 struct StateSums {
@@ -94,8 +95,8 @@ struct StateSums {
 
 // Weather stations and their yearly precipitation.
 struct StationTable {
-  int count = 0;  // 0..128
-  int drift = 0;  // drift order of the precipitation kriging, 0..3 when valid
+  int count = 0; // 0..128
+  int drift = 0; // drift order of the precipitation kriging, 0..3 when valid
   std::array<Name, MAXSTATION> name;
   std::array<double, MAXSTATION> x{}, y{};
   // ppt[year - FIRSTYEAR][station]: one year's stations are contiguous.
@@ -121,4 +122,4 @@ struct KrigStore {
 // Names of the eight per-state sum arrays, in the order Run::sums holds them.
 enum SumId { PMP = 0, MI, AGW, ACO, ASW, RCG, RCS, RCC, NSUMS };
 
-}  // namespace quon
+} // namespace quon

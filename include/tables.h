@@ -7,24 +7,24 @@
 #include <memory>
 #include <vector>
 
-#include "quon.h"
 #include "../text/io.h"
+#include "quon.h"
 
 namespace quon {
 
 struct Run {
   // ---- Parameter file and the current line ---------------------------------
-  InFile param;               // channel 1
-  Text<LINELEN> line;         // the current parameter line, blank-padded
-  int linelen = 0;            // characters read into it (up to LINELEN)
-  int linepos = 1;            // position of the next word (1-based)
+  InFile param;       // channel 1
+  Text<LINELEN> line; // the current parameter line, blank-padded
+  int linelen = 0;    // characters read into it (up to LINELEN)
+  int linepos = 1;    // position of the next word (1-based)
   // The current parameter line as the scanners see it.
   std::string_view pline() const { return {line.c, std::size_t(linelen)}; }
 
   // ---- Files opened and closed within one call -----------------------------
-  InFile data;                // channel 8: every data file a reader opens
-  OutFile side{std::size_t(1) << 16};  // channel 9 and 8 for writing: plot,
-                                       // function table, yearly store files
+  InFile data; // channel 8: every data file a reader opens
+  OutFile side{std::size_t(1) << 16}; // channel 9 and 8 for writing: plot,
+                                      // function table, yearly store files
 
   // ---- Model files, open from their header lines to the end ---------------
   OutFile wel;                           // channel 20
@@ -34,8 +34,8 @@ struct Run {
   OutFile annual;                        // channel 49, year.csv
 
   // ---- Cell centres --------------------------------------------------------
-  std::array<double, NCOL + 1> xc{};  // xc[c], c = 1..326
-  std::array<double, NROW + 1> yc{};  // yc[r], r = 1..165
+  std::array<double, NCOL + 1> xc{}; // xc[c], c = 1..326
+  std::array<double, NROW + 1> yc{}; // yc[r], r = 1..165
 
   // ---- Zone grids and their names ------------------------------------------
   ZoneGrid ibound{};
@@ -48,15 +48,16 @@ struct Run {
   int nsoil = 0;
   std::array<Name, MAXBUDZONE> budnames;
   int nbud = 0;
-  std::array<Text<SUBNAMELEN>, MAXSUBAREA + 1> subnames;  // entry 0 fixed
+  std::array<Text<SUBNAMELEN>, MAXSUBAREA + 1> subnames; // entry 0 fixed
   int nsub = 0;
   bool has_subarea = false;
   std::array<Name, MAXTERCLASS> ternames;
   int nterclass = 0;
-  std::array<Name, 1> scratchnames;  // MOUND and IBOUND, never read again
+  std::array<Name, 1> scratchnames; // MOUND and IBOUND, never read again
   int nscratch = 0;
 
-  // ---- Terrain ---------------------------------------------------------------
+  // ---- Terrain
+  // ---------------------------------------------------------------
   CellArray terrain{};
   std::array<double, MAXTERRAIN> terx{}, tery{};
   // termult[class - 1][location]: one class over all locations is contiguous.
@@ -67,12 +68,14 @@ struct Run {
   CellArray xfactor{};
   int xfactor_year = 9999;
 
-  // ---- States ----------------------------------------------------------------
+  // ---- States
+  // ----------------------------------------------------------------
   std::array<int, NSTATE> pumpflag{1, 1, 1};
   std::array<Name, NSTATE> statedir;
   std::array<Text<2>, NSTATE> statecode;
 
-  // ---- Store files, RCH and WEL settings -------------------------------------
+  // ---- Store files, RCH and WEL settings
+  // -------------------------------------
   Name storedir;
   std::array<Name, 3> storenames;
   int nstore = 0;
@@ -83,31 +86,34 @@ struct Run {
   int irchcb = 0, iwelcb = 0;
   int append = 0, annpump = 0, optmound = 0;
 
-  // ---- Calendar ---------------------------------------------------------------
+  // ---- Calendar
+  // ---------------------------------------------------------------
   std::array<double, 12> month{};
   static constexpr std::array<int, 12> days{31, 28, 31, 30, 31, 30,
                                             31, 31, 30, 31, 30, 31};
   int steady_start = 0, steady_end = 0;
   double steady_mult = 0.0;
   int trans_start = 0, trans_end = -1;
-  int year = 0;        // current year
-  int periodlen = 0;   // current period length, seconds
+  int year = 0;      // current year
+  int periodlen = 0; // current period length, seconds
 
-  // ---- Stations, functions, kriging ------------------------------------------
+  // ---- Stations, functions, kriging
+  // ------------------------------------------
   StationTable stations;
   FunctionTable functions;
   KrigStore krig;
 
-  // ---- Grids of the periods ---------------------------------------------------
+  // ---- Grids of the periods
+  // ---------------------------------------------------
   CellArray recharge{};
   CellArray steadyrecharge{};
-  std::array<StateSums, NSUMS> sums;  // pmp, mi, agw, aco, asw, rcg, rcs, rcc
+  std::array<StateSums, NSUMS> sums; // pmp, mi, agw, aco, asw, rcg, rcs, rcc
   std::array<double, MAXBUDZONE + 1> budwork{};
   std::array<std::array<double, MAXSUBAREA + 1>, NSLICE> subpump{}, subrech{};
 
   // Work grids of the annual evaluation and of the period assembly.
   CellArray area{}, frac{}, ppt{}, readbuf{};
-  std::array<CellArray, 5> q{};  // Q0 pumping, Q1..Q4 recharge components
+  std::array<CellArray, 5> q{}; // Q0 pumping, Q1..Q4 recharge components
 
   // Kriging weights of the stations at every active cell, formed once per run
   // after the station system is inverted: krigcells lists the active cells
@@ -120,4 +126,4 @@ struct Run {
 // Allocates one run with every table at its default and the cell centres set.
 std::unique_ptr<Run> make_run();
 
-}  // namespace quon
+} // namespace quon

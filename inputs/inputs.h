@@ -45,4 +45,4 @@ void spline(std::span<const double> x, std::span<const double> y, int n,
 double binfind(double v, std::span<const double> xtab,
                std::span<const double> ytab, int n);
 
-}  // namespace quon
+} // namespace quon

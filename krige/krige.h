@@ -51,4 +51,4 @@ void krigweights(std::span<const double> ainv, double x0, double y0,
                  double x, double y, int n, int idr,
                  std::span<double> weight) noexcept;
 
-}  // namespace quon
+} // namespace quon

@@ -11,4 +11,4 @@ void handle_line(Run &run);
 // The whole program; returns the exit status.
 int quon_main(int argc, char **argv);
 
-}  // namespace quon
+} // namespace quon

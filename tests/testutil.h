@@ -49,4 +49,4 @@ inline std::string read_file(const std::string &name) {
   return s.str();
 }
 
-}  // namespace quon::test
+} // namespace quon::test

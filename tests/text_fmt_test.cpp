@@ -312,8 +312,8 @@ protected:
 // exact route for large values).
 TEST_F(FmtRuntime, FixedFieldsMatchRuntime) {
   std::mt19937_64 rng(20240611);
-  const int spec[][2] = {{9, 5},  {6, 3},  {6, 1},  {8, 3}, {10, 1},
-                         {12, 1}, {12, 2}, {11, 6}, {7, 2}};
+  const int layouts[][2] = {{9, 5},  {6, 3},  {6, 1},  {8, 3}, {10, 1},
+                            {12, 1}, {12, 2}, {11, 6}, {7, 2}};
   const int extra[][2] = {{4, 3},  {5, 3},   {3, 0},   {1, 0},
                           {2, 0},  {2, 1},   {3, 1},   {3, 2},
                           {25, 3}, {30, 15}, {40, 12}, {22, 20}};
@@ -324,7 +324,7 @@ TEST_F(FmtRuntime, FixedFieldsMatchRuntime) {
       b.v.push_back(bits(x));
     batches.push_back(std::move(b));
   };
-  for (auto [w, d] : spec)
+  for (auto [w, d] : layouts)
     add(w, d, w == 9 ? 200000 : 30000);
   for (auto [w, d] : extra)
     add(w, d, 4000);

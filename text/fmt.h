@@ -70,5 +70,5 @@ private:
   bool after_text_ = false;
 };
 
-}  // namespace fmt
-}  // namespace quon
+} // namespace fmt
+} // namespace quon

@@ -111,4 +111,4 @@ void report_record(std::string_view rec);
 // Flushes and closes the report file if it was created; for main() and tests.
 void close_report();
 
-}  // namespace quon
+} // namespace quon

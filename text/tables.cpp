@@ -24,4 +24,4 @@ std::unique_ptr<Run> make_run() {
   return run;
 }
 
-}  // namespace quon
+} // namespace quon

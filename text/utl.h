@@ -97,4 +97,4 @@ void error(std::string_view msg, std::string_view tail = {});
 // file: msg + tail on standard error, then RunEnd with status 1.
 [[noreturn]] void endrun(std::string_view msg, std::string_view tail = {});
 
-}  // namespace quon
+} // namespace quon
