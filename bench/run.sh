@@ -51,6 +51,7 @@ list_files() {
       done
     done
   done
+  return 0
 }
 
 # seconds and peak kilobytes of one command, from /usr/bin/time -v

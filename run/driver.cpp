@@ -2,6 +2,7 @@
 // the completed settings, the station kriging set-up, the model files and the
 // steady period and transient months in calendar order.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "krige.h"
 #include "messages.h"
 #include "period.h"
+#include "progress.h"
 #include "run.h"
 #include "tables.h"
 #include "utl.h"
@@ -209,7 +211,7 @@ void check_model_files(const Run &run) {
 
 // The steady period: the mean recharge grid of the steady years, one period
 // and one budget row.
-void steady_period(Run &run) {
+void steady_period(Run &run, Progress &progress) {
   CellArray &s = run.steadyrecharge;
   s.fill(0.0);
   for (int y = run.steady_start; y <= run.steady_end; ++y) {
@@ -225,6 +227,7 @@ void steady_period(Run &run) {
   period(run, s, "Steady ", "steady", "steady", -1, run.periodlen,
          run.steady_mult);
   check_model_files(run);
+  progress.update(0, 0, 1);
   budget(run, "SS  ", s);
 }
 
@@ -268,7 +271,7 @@ void write_annpump(Run &run) {
 
 // One transient year: the year's recharge grid, twelve monthly periods, the
 // budget rows and the annual pumping table.
-void transient_year(Run &run, int y) {
+void transient_year(Run &run, int y, Progress &progress, int &done) {
   for (StateSums &s : run.sums)
     s.clear();
   run.year = y;
@@ -302,6 +305,7 @@ void transient_year(Run &run, int y) {
     period(run, run.recharge, vlabel, vpart, year, y, run.periodlen,
            run.month[m - 1]);
     check_model_files(run);
+    progress.update(y, m, ++done);
   }
 
   if (run.has_subarea) {
@@ -348,10 +352,15 @@ int run_program(Run &run, int argc, char **argv) {
   prepare_kriging(run);
 
   open_model_files(run);
-  if (run.steady_start > 0)
-    steady_period(run);
+  const bool steady = run.steady_start > 0;
+  const int years = std::max(0, run.trans_end - run.trans_start + 1);
+  Progress progress((steady ? 1 : 0) + 12 * years);
+  int done = steady ? 1 : 0;
+  if (steady)
+    steady_period(run, progress);
   for (int y = run.trans_start; y <= run.trans_end; ++y)
-    transient_year(run, y);
+    transient_year(run, y, progress, done);
+  progress.finish();
 
   close_checked(run.pumpbsn);
   close_checked(run.rechbsn);

@@ -604,7 +604,11 @@ std::string_view trimmed1(std::string_view s) {
   return s.substr(0, std::min(n, std::size_t(LINELEN)));
 }
 
+void (*before_console)() = nullptr;
+
 void console(std::string_view a, std::string_view b = {}) {
+  if (before_console)
+    before_console();
   if (!a.empty())
     std::fwrite(a.data(), 1, a.size(), stderr);
   if (!b.empty())
@@ -623,6 +627,8 @@ void console(std::string_view a, std::string_view b = {}) {
 }
 
 } // namespace
+
+void set_before_console(void (*fn)()) noexcept { before_console = fn; }
 
 void error(std::string_view msg, std::string_view tail) {
   console(msg, tail.substr(0, std::size_t(length0(tail))));

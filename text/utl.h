@@ -93,6 +93,10 @@ void error(std::string_view msg, std::string_view tail = {});
 [[noreturn]] void errorint(std::string_view msg, std::int64_t value);
 [[noreturn]] void errordbl(std::string_view msg, double value);
 
+// Installs a function called before every console message (or none with
+// nullptr); the progress line uses it to clear itself first.
+void set_before_console(void (*fn)()) noexcept;
+
 // Ends the run for a fault that has no record of its own on the report
 // file: msg + tail on standard error, then RunEnd with status 1.
 [[noreturn]] void endrun(std::string_view msg, std::string_view tail = {});

@@ -1,0 +1,78 @@
+// run_alloc_test.cpp - a run allocates its tables once: the number of heap
+// allocations of a whole run must not grow with the number of periods.
+//
+// This test program replaces the global operator new to count allocations,
+// then runs the program in-process on generated scenarios of one and of
+// three transient years (13 and 37 periods, text and unformatted files).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "run.h"
+#include "testutil.h"
+
+namespace {
+std::atomic<long> allocations{0};
+std::atomic<bool> counting{false};
+} // namespace
+
+void *operator new(std::size_t n) {
+  if (counting)
+    ++allocations;
+  if (void *p = std::malloc(n ? n : 1))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+const std::string GEN = QUON_BINARY_DIR "/tools/gen_scenario";
+
+class Allocations : public quon::test::InTempDir {};
+
+// Allocations made by one in-process run of the scenario in folder dir.
+long run_counted(const std::string &dir) {
+  const std::string here = std::filesystem::current_path().string();
+  std::filesystem::current_path(dir);
+  char prog[] = "quon", par[] = "quon.par";
+  char *argv[] = {prog, par, nullptr};
+  allocations = 0;
+  counting = true;
+  const int status = quon::quon_main(2, argv);
+  counting = false;
+  std::filesystem::current_path(here);
+  EXPECT_EQ(status, 0) << dir;
+  return allocations;
+}
+
+void generate(const std::string &dir, const std::string &opts) {
+  const std::string cmd = GEN + " --out " + dir +
+                          " --seed 3 --stations 16 --drift 1 " + opts +
+                          " >/dev/null 2>&1";
+  const int st = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << cmd;
+}
+
+TEST_F(Allocations, DoNotGrowWithThePeriodsOfARun) {
+  for (const std::string mode : {"", "--bin"}) {
+    generate("short", "--years 1 " + mode);
+    generate("long", "--years 3 " + mode);
+    // A first run may set up what the C++ library makes once per process.
+    run_counted("short");
+    const long a = run_counted("short");
+    const long b = run_counted("long");
+    EXPECT_GT(a, 0) << "the counter must see the run's own tables";
+    EXPECT_EQ(a, b) << "allocations of a 1-year and a 3-year run " << mode;
+    std::filesystem::remove_all("short");
+    std::filesystem::remove_all("long");
+  }
+}
+
+} // namespace
