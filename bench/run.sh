@@ -25,30 +25,45 @@ echo
 work=$(mktemp -d /tmp/quon-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-# The cell array files a run reads, in quon's order (missing ones skipped).
-list_files() {
-  local dir=$1 first=$2 last=$3 steady=$4 y m s
+# The baseline's plan: the cell array files a run reads, in quon's order
+# (missing ones skipped), and one write step per period of the same four
+# RCH arrays quon writes (the year's recharge grid comes from the store
+# files quon wrote).
+plan() {
+  local dir=$1 first=$2 last=$3 steady=$4 y m s l k
   local states=(co ks ne)
   if [ "$steady" -gt 0 ]; then
+    echo z
     for s in "${states[@]}"; do
-      for l in mi pmp rcg rcs rcc; do
-        [ -f "$dir/$s/steady.$l" ] && echo "$dir/$s/steady.$l"
+      [ -f "$dir/$s/steady.mi" ] && echo "r $dir/$s/steady.mi"
+      [ -f "$dir/$s/steady.pmp" ] && echo "r $dir/$s/steady.pmp"
+      k=2
+      for l in rcg rcs rcc; do
+        [ -f "$dir/$s/steady.$l" ] && echo "c $k $dir/$s/steady.$l"
+        k=$((k + 1))
       done
     done
+    echo w
   fi
   for ((y = first; y <= last; y++)); do
     for l in agw asw aco; do
       for s in "${states[@]}"; do
-        [ -f "$dir/$s/$y.$l" ] && echo "$dir/$s/$y.$l"
+        [ -f "$dir/$s/$y.$l" ] && echo "r $dir/$s/$y.$l"
       done
     done
+    [ -f "$dir/store/$y.rch" ] && echo "c 1 $dir/store/$y.rch"
     for m in 01 02 03 04 05 06 07 08 09 10 11 12; do
+      echo z
       for s in "${states[@]}"; do
-        [ -f "$dir/$s/$y.mi" ] && echo "$dir/$s/$y.mi"
-        for l in pmp rcg rcs rcc; do
-          [ -f "$dir/$s/$y.$m.$l" ] && echo "$dir/$s/$y.$m.$l"
+        [ -f "$dir/$s/$y.mi" ] && echo "r $dir/$s/$y.mi"
+        [ -f "$dir/$s/$y.$m.pmp" ] && echo "r $dir/$s/$y.$m.pmp"
+        k=2
+        for l in rcg rcs rcc; do
+          [ -f "$dir/$s/$y.$m.$l" ] && echo "c $k $dir/$s/$y.$m.$l"
+          k=$((k + 1))
         done
       done
+      echo w
     done
   done
   return 0
@@ -80,11 +95,10 @@ for mode in text bin; do
       --steady-years 2 --stations 128 --drift 3 --rch 4 --annpump --subareas "${binflag[@]}" >/dev/null
     read -r qs qkb < <(cd "$d" && timed "$work/q" "$build/quon" quon.par)
     periods=$((1 + 12 * years))
-    rows=$((periods * 4 * 165))
-    list_files "$d" 1950 $((1950 + years - 1)) 2 >"$work/list"
+    plan "$d" 1950 $((1950 + years - 1)) 2 >"$work/plan"
     fmode=""
     [ "$mode" = bin ] && fmode=bin
-    read -r fs _ < <(timed "$work/f" "$build/bench/baseline" "$work/list" "$rows" "$work/rows.txt" $fmode)
+    read -r fs _ < <(timed "$work/f" "$build/bench/baseline" "$work/plan" "$work/rows.txt" $fmode)
     awk -v n="$mode, $years years" -v p="$periods" -v q="$qs" -v kb="$qkb" -v f="$fs" \
       'BEGIN { printf "%-28s %8d %9.2f %10.2f %9.1f %9.2f %7.1fx\n", n, p, q, 1000*q/p, kb/1024, f, f/q }'
     rm -rf "$d" "$work/rows.txt"

@@ -233,4 +233,63 @@ void krigweights(std::span<const double> ainv, double x0, double y0,
     weight[j - 1] = weight_of(ainv, j, nd);
 }
 
+namespace {
+
+// Places whose weights krigweights_many forms together: each row of the
+// inverse is read once per block instead of once per place.
+constexpr int BLOCK = 8;
+
+// The first n columns of the inverse, transposed so that one row of it (the
+// coefficients of one right-hand-side entry for every point) is contiguous.
+std::array<double, MAXKRIG * MAXSTATION> ainv_rows{};
+std::array<std::array<double, MAXKRIG>, BLOCK> block_rhs{};
+
+} // namespace
+
+// The weights of many places at once: weight[k*n .. k*n + n - 1] receives
+// the n weights at (x[k], y[k]) for k = 0 .. x.size() - 1, each bit for bit
+// what krigweights gives there (every weight is summed in increasing row
+// from 0, exactly as krigweights sums it). When krigweights would give zero
+// weights, so does this. Does not allocate.
+void krigweights_many(std::span<const double> ainv, double x0, double y0,
+                      std::span<const double> xp, std::span<const double> yp,
+                      std::span<const double> x, std::span<const double> y,
+                      int n, int idr, std::span<double> weight) noexcept {
+  const std::size_t places = std::min(x.size(), y.size());
+  const long long ndl = order(n, idr);
+  if (n > MAXSTATION || ndl > MAXW || !fits(ndl, n, xp, yp, ainv.size()) ||
+      weight.size() < places * std::size_t(std::max(n, 0))) {
+    for (std::size_t k = 0; k < places; ++k)
+      krigweights(ainv, x0, y0, xp, yp, x[k], y[k], n, idr,
+                  weight.subspan(std::min(weight.size(),
+                                          k * std::size_t(std::max(n, 0)))));
+    return;
+  }
+  const int nd = static_cast<int>(ndl);
+  const std::size_t un = std::size_t(n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < nd; ++i)
+      ainv_rows[std::size_t(i) * un + std::size_t(j)] =
+          ainv[std::size_t(j) * std::size_t(nd) + std::size_t(i)];
+
+  for (std::size_t k0 = 0; k0 < places; k0 += BLOCK) {
+    const int nb = int(std::min<std::size_t>(BLOCK, places - k0));
+    for (int b = 0; b < nb; ++b) {
+      rhs(x0, y0, xp, yp, x[k0 + b], y[k0 + b], n, idr);
+      std::copy_n(w_store.begin(), nd, block_rhs[b].begin());
+    }
+    double *out = weight.data() + k0 * un;
+    std::fill(out, out + std::size_t(nb) * un, 0.0);
+    for (int i = 0; i < nd; ++i) {
+      const double *row = ainv_rows.data() + std::size_t(i) * un;
+      for (int b = 0; b < nb; ++b) {
+        const double wi = block_rhs[b][i];
+        double *acc = out + std::size_t(b) * un;
+        for (std::size_t j = 0; j < un; ++j)
+          acc[j] = acc[j] + wi * row[j];
+      }
+    }
+  }
+}
+
 } // namespace quon

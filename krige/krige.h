@@ -51,4 +51,13 @@ void krigweights(std::span<const double> ainv, double x0, double y0,
                  double x, double y, int n, int idr,
                  std::span<double> weight) noexcept;
 
+// krigweights at many places: weight[k*n ..] receives the n weights at
+// (x[k], y[k]), bit for bit what krigweights gives there, but each row of
+// the inverse is shared by a block of places, which makes forming the
+// weights of the whole grid several times faster. Does not allocate.
+void krigweights_many(std::span<const double> ainv, double x0, double y0,
+                      std::span<const double> xp, std::span<const double> yp,
+                      std::span<const double> x, std::span<const double> y,
+                      int n, int idr, std::span<double> weight) noexcept;
+
 } // namespace quon

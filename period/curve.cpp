@@ -3,12 +3,14 @@
 // blended by the irrigated share of the cell and scaled by its terrain
 // multiplier; with the year's irrigated areas kept per state.
 
+#include <array>
 #include <span>
 
 #include "fmt.h"
 #include "inputs.h"
 #include "krige.h"
 #include "messages.h"
+
 #include "period.h"
 #include "tables.h"
 #include "utl.h"
@@ -72,18 +74,26 @@ void prepare_kriging(Run &run) {
   run.krigcells.resize(active);
   run.krigweights.resize(active * n);
 
+  // Row by row: the active cells of a row are kriged together.
+  std::array<double, NCOL> xs, ys;
   std::size_t k = 0;
-  for (int r = 1; r <= NROW; ++r)
+  for (int r = 1; r <= NROW; ++r) {
+    const std::size_t first = k;
     for (int c = 1; c <= NCOL; ++c) {
       const int idx = cell(c, r);
       if (run.ibound[idx] <= 0)
         continue;
-      run.krigcells[k] = idx;
-      krigweights(run.krig.ainv, X0, Y0, st.x, st.y, run.xc[c], run.yc[r],
-                  st.count, st.drift,
-                  std::span<double>(run.krigweights.data() + k * n, n));
-      ++k;
+      xs[k - first] = run.xc[c];
+      ys[k - first] = run.yc[r];
+      run.krigcells[k++] = idx;
     }
+    const std::size_t m = k - first;
+    krigweights_many(
+        run.krig.ainv, X0, Y0, st.x, st.y,
+        std::span<const double>(xs.data(), m),
+        std::span<const double>(ys.data(), m), st.count, st.drift,
+        std::span<double>(run.krigweights.data() + first * n, m * n));
+  }
 }
 
 void evalcurve(Run &run, CellArray &r, int steady, int year) {

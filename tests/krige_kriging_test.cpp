@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -317,6 +319,46 @@ TEST(Kriging, WeightsGiveTheEstimateBitForBit) {
         }
       }
     }
+}
+
+// The weights of a whole row of cells formed together are those of each
+// cell on its own, bit for bit, whatever the block remainder; and a system
+// past the block store (more than 128 points) still gives the same weights.
+TEST(Kriging, WeightsOfManyPlacesEqualThoseOfEachPlace) {
+  std::mt19937_64 rng(78);
+  std::uniform_real_distribution<double> ux(266023.0, 1987303.0);
+  std::uniform_real_distribution<double> uy(14092806.0, 14964006.0);
+  Store s;
+  for (int idr = 0; idr <= 3; ++idr)
+    for (int n : {1, 7, 64, 128}) {
+      const Points p = random_points(n, rng);
+      ASSERT_TRUE(s.inv(p, idr));
+      for (int places : {1, 8, 13, 326}) {
+        std::vector<double> x(places), y(places);
+        for (int k = 0; k < places; ++k) {
+          x[k] = k == 0 ? p.x[0] : ux(rng);
+          y[k] = k == 0 ? p.y[0] : uy(rng);
+        }
+        std::vector<double> many(std::size_t(places) * n, NaN), one(n);
+        krigweights_many(s.ainv, X0, Y0, p.x, p.y, x, y, n, idr, many);
+        for (int k = 0; k < places; ++k) {
+          krigweights(s.ainv, X0, Y0, p.x, p.y, x[k], y[k], n, idr, one);
+          for (int j = 0; j < n; ++j)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(many[k * n + j]),
+                      std::bit_cast<std::uint64_t>(one[j]))
+                << "drift " << idr << " n " << n << " place " << k << " of "
+                << places << " weight " << j;
+        }
+      }
+    }
+  const Points p = random_points(MAXKRIG - 1, rng);
+  ASSERT_TRUE(s.inv(p, 0));
+  std::vector<double> x{5e5, 9e5}, y{1.45e7, 1.46e7};
+  std::vector<double> many(2 * p.n()), one(p.n());
+  krigweights_many(s.ainv, X0, Y0, p.x, p.y, x, y, p.n(), 0, many);
+  krigweights(s.ainv, X0, Y0, p.x, p.y, x[1], y[1], p.n(), 0, one);
+  for (int j = 0; j < p.n(); ++j)
+    ASSERT_EQ(many[p.n() + j], one[j]) << j;
 }
 
 // ---- Accuracy of the inverse, against quadruple precision -----------------

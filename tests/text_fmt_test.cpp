@@ -644,3 +644,49 @@ TEST(Fmt, FastRouteAgreesWithExactRule) {
 
 } // namespace
 } // namespace quon::test
+
+namespace quon::test {
+namespace {
+
+// RCH rows take a route of their own for (20F9.5); every field it writes
+// must be the field f() writes (which the runtime comparison checks), also
+// at ties, at the asterisk limits, for -0.0 and for NaN and infinities.
+class FmtRows : public InTempDir {};
+
+TEST_F(FmtRows, RowsOfF9_5AreTheFieldsOfF) {
+  std::mt19937_64 rng(2718);
+  std::vector<double> v = fixed_values(9, 5, rng, 100000);
+  for (double e :
+       {0.0, -0.0, 0.000005, -0.000005, 0.015625, -0.015625, 999.999995,
+        999.99999499999989894, -99.999995, -99.999994999999998413, 1000.0,
+        -100.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity()})
+    v.push_back(e);
+  for (int k = 0; k < 20000; ++k) // exact ties at the fifth decimal
+    v.push_back((2.0 * double(rng() % 100000000) + 1.0) / 200000.0 *
+                (k % 2 ? 1.0 : -1.0));
+  {
+    OutFile out;
+    ASSERT_TRUE(out.open("rows.txt"));
+    fmt::rows(out, v, 20, 9, 5);
+    ASSERT_TRUE(out.close());
+  }
+  std::string want;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    char buf[16];
+    want.append(buf, fmt::f(buf, v[i], 9, 5));
+    if (i % 20 == 19 || i + 1 == v.size())
+      want += '\n';
+  }
+  const std::string got = read_file("rows.txt");
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const std::size_t at = i * 9 + i / 20;
+    ASSERT_EQ(got.substr(at, 9), want.substr(at, 9))
+        << "value " << i << " = " << v[i];
+  }
+}
+
+} // namespace
+} // namespace quon::test

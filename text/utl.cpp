@@ -524,6 +524,12 @@ bool read_list(InFile &in, double *out, int n) {
     if (c == SLASH)
       return true;
     st = Sep::ITEM;
+    // A lone 0, the most common value of the sparse grids.
+    if (*p == '0' && (p + 1 == end || cls(p[1]) != TOKEN)) {
+      out[k++] = 0.0;
+      ++p;
+      continue;
+    }
     double v;
     if (plain_value(p, end, v)) {
       out[k++] = v;
