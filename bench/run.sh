@@ -77,15 +77,16 @@ timed() {
     cat "$log.out" "$log.time" >&2
     return 1
   }
-  local wall rss
+  local wall rss cpu
   wall=$(grep 'Elapsed (wall clock)' "$log.time" | awk '{print $NF}')
   rss=$(grep 'Maximum resident set size' "$log.time" | awk '{print $NF}')
+  cpu=$(awk -F: '/User time|System time/ { s += $2 } END { print s }' "$log.time")
   # m:ss.cc to seconds
   echo "$wall" | awk -F: '{ if (NF == 3) print $1*3600+$2*60+$3; else print $1*60+$2 }' | tr '\n' ' '
-  echo "$rss"
+  echo "$rss $cpu"
 }
 
-printf '%-28s %8s %9s %10s %9s %9s %8s\n' run periods "quon s" "ms/period" "peak MB" "Fortran s" ratio
+printf '%-20s %7s %7s %8s %10s %8s %9s %7s %8s\n' run periods "quon s" "cpu s" "ms/period" "peak MB" "Fortran s" ratio "cpu ratio"
 for mode in text bin; do
   for years in 10 40; do
     d=$work/$mode-$years
@@ -97,14 +98,15 @@ for mode in text bin; do
     # warm the file cache, so that neither program pays for the generator.
     sync
     (cd "$d" && "$build/quon" quon.par >/dev/null 2>&1)
-    read -r qs qkb < <(cd "$d" && timed "$work/q" "$build/quon" quon.par)
+    read -r qs qkb qcpu < <(cd "$d" && timed "$work/q" "$build/quon" quon.par)
     periods=$((1 + 12 * years))
     plan "$d" 1950 $((1950 + years - 1)) 2 >"$work/plan"
     fmode=""
     [ "$mode" = bin ] && fmode=bin
-    read -r fs _ < <(timed "$work/f" "$build/bench/baseline" "$work/plan" "$work/rows.txt" $fmode)
-    awk -v n="$mode, $years years" -v p="$periods" -v q="$qs" -v kb="$qkb" -v f="$fs" \
-      'BEGIN { printf "%-28s %8d %9.2f %10.2f %9.1f %9.2f %7.1fx\n", n, p, q, 1000*q/p, kb/1024, f, f/q }'
+    read -r fs _ fcpu < <(timed "$work/f" "$build/bench/baseline" "$work/plan" "$work/rows.txt" $fmode)
+    awk -v n="$mode, $years years" -v p="$periods" -v q="$qs" -v qc="$qcpu" -v kb="$qkb" \
+      -v f="$fs" -v fc="$fcpu" \
+      'BEGIN { printf "%-20s %7d %7.2f %8.2f %10.2f %8.1f %9.2f %6.1fx %7.1fx\n", n, p, q, qc, 1000*q/p, kb/1024, f, f/q, fc/qc }'
     rm -rf "$d" "$work/rows.txt"
   done
 done

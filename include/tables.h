@@ -115,6 +115,12 @@ struct Run {
   CellArray area{}, frac{}, ppt{}, readbuf{};
   std::array<CellArray, 5> q{}; // Q0 pumping, Q1..Q4 recharge components
 
+  // The annual municipal and industrial pumping of each state, kept from the
+  // month that read it: every month of the year takes its share of the
+  // same file. mipart is the period part it was read for (blank: none).
+  std::array<CellArray, NSTATE> migrid{};
+  std::array<Text<8>, NSTATE> mipart;
+
   // Kriging weights of the stations at every active cell, formed once per run
   // after the station system is inverted: krigcells lists the active cells
   // (row by row), krigweights holds one weight per station for each listed

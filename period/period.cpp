@@ -178,8 +178,16 @@ void period(Run &run, const CellArray &r, std::string_view label,
     if (run.pumpflag[k] != 0) {
       // The municipal and industrial file is annual: each period takes its
       // share of the year.
-      if (readfile(run, rb, dir, annpart, "mi"))
-        add2(q[0], run.sums[MI].slice[s], yf, rb);
+      // Read once a year: a file that is missing or could not be read is
+      // tried again next month, as before, with its report.
+      const Text<8> key(annpart);
+      bool have = !key.blank() && run.mipart[k] == key;
+      if (!have) {
+        have = readfile(run, run.migrid[k], dir, annpart, "mi");
+        run.mipart[k] = have ? key : Text<8>();
+      }
+      if (have)
+        add2(q[0], run.sums[MI].slice[s], yf, run.migrid[k]);
       if (readfile(run, rb, dir, part, "pmp"))
         add2(q[0], run.sums[PMP].slice[s], 1.0, rb);
       if (readfile(run, rb, dir, part, "rcg"))

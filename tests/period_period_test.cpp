@@ -241,6 +241,25 @@ TEST_F(Period, AnnualMunicipalFileIsSharedByTheMonths) {
     EXPECT_EQ(wel[i], "1   1   1  -0.504167") << i;
 }
 
+// The annual file is read once for the year; one that cannot be read is
+// tried (and reported) again every month, and counts as zeros each time.
+TEST_F(Period, DamagedAnnualMunicipalFileIsReportedEveryMonth) {
+  test::write_file("co/1950.mi", "not a record");
+  Sparse().at(2, 1, 365.25).write("ks/1950.mi");
+  testing::internal::CaptureStderr();
+  january();
+  period(*run, r, " 2/1950", "1950.02", "1950", 1950, 28 * 86400, 1.0);
+  const std::string err = testing::internal::GetCapturedStderr();
+  std::size_t n = 0;
+  for (std::size_t at = err.find("Cannot read file co/1950.mi");
+       at != std::string::npos;
+       at = err.find("Cannot read file co/1950.mi", at + 1))
+    ++n;
+  EXPECT_EQ(n, 2u) << err;
+  EXPECT_EQ(sum(MI, 1, 1, 1), 0.0);
+  EXPECT_NEAR(sum(MI, 2, 2, 1), 59.0, 1e-12);
+}
+
 TEST_F(Period, XfactorScalesIrrigationReturnsOfTheModelFilesOnly) {
   open_rch(4);
   run->xfactor_year = 1950;

@@ -322,6 +322,11 @@ namespace {
 // value does unless it is a halfway point, and then (and for NaN, the
 // infinities and values of 1000 or more) f() decides.
 inline char *f9_5(char *out, double x) noexcept {
+  // Most cells of the irrigation arrays hold no recharge at all.
+  if (x == 0.0 && !std::signbit(x)) {
+    std::memcpy(out, "  0.00000", 9);
+    return out + 9;
+  }
   const double a = std::fabs(x);
   if (!(a < 1000.0))
     return f(out, x, 9, 5);
