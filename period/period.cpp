@@ -231,8 +231,8 @@ void period(Run &run, const CellArray &r, std::string_view label,
     char buf[64];
     fmt::ListRecord rec(buf, sizeof buf);
     rec.text(msg::INCREASE_MAXWEL).integer(nw);
-    report_record(rec.view());
     error(rec.view());
+    report_record(rec.view());
     throw RunEnd{1};
   }
 

@@ -252,6 +252,26 @@ TEST_F(FileTest, ReportFileIsCreatedByItsFirstRecord) {
   EXPECT_EQ(test::read_file("fort.2"), " again\n");
 }
 
+// A report file that cannot be created or written ends the run: the budget
+// table and the records of an early end must not be lost silently.
+TEST_F(FileTest, ReportFileThatCannotBeKeptEndsTheRun) {
+  close_report();
+  std::filesystem::create_directory("fort.2");
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(report_record(" lost"), RunEnd);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Cannot open file fort.2\n");
+  std::filesystem::remove("fort.2");
+
+  std::filesystem::create_symlink("/dev/full", "fort.2");
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(report_record(" lost"), RunEnd);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Cannot write to file fort.2\n");
+  std::filesystem::remove("fort.2");
+  close_report();
+}
+
 TEST_F(FileTest, NoReportFileWithoutRecords) {
   close_report();
   EXPECT_FALSE(file_exists("fort.2"));

@@ -406,6 +406,9 @@ bool file_exists(std::string_view name) {
 
 namespace {
 
+// The report file is the Fortran runtime's file of channel 2.
+constexpr std::string_view REPORT_NAME = "fort.2";
+
 OutFile &report_file() {
   static OutFile f(std::size_t(1) << 16);
   return f;
@@ -415,15 +418,19 @@ OutFile &report_file() {
 
 void report_record(std::string_view rec) {
   OutFile &f = report_file();
-  if (!f.is_open() && !f.open("fort.2")) {
-    // Nowhere to keep the record: the console still has it from the caller,
-    // so say only that the report file is missing.
-    std::fputs("Cannot write file fort.2\n", stderr);
-    return;
+  // The report file holds the budget table and the records of every early
+  // end: a run that cannot keep them must not end as if it had.
+  if (!f.is_open() && !f.open(REPORT_NAME)) {
+    std::fputs("Cannot open file fort.2\n", stderr);
+    throw RunEnd{1};
   }
   f.write(rec);
   f.endl();
-  f.flush();
+  if (!f.flush()) {
+    f.close();
+    std::fputs("Cannot write to file fort.2\n", stderr);
+    throw RunEnd{1};
+  }
 }
 
 void close_report() { report_file().close(); }

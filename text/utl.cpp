@@ -627,8 +627,10 @@ void console(std::string_view a, std::string_view b = {}) {
 // ends the run.
 [[noreturn]] void end_with(const fmt::ListRecord &rec) {
   const std::string_view v = rec.view();
-  report_record(v);
+  // The console first: it keeps the message even when the report file
+  // cannot.
   console(v.substr(v.empty() || v[0] != ' ' ? 0 : 1));
+  report_record(v);
   throw RunEnd{1};
 }
 
