@@ -760,4 +760,33 @@ TEST_F(ModellerChecks, MoundCellsGetNoSurfaceWaterOrCommingledRecharge) {
   EXPECT_GT(raw_on_mound, 100);
 }
 
+// The precipitation recharge of a month is the year's recharge grid (kept by
+// FILE at full precision) times the month's share, in inches over the cell.
+TEST_F(ModellerChecks, MonthlyPrecipitationRechargeIsTheYearsShare) {
+  ASSERT_TRUE(ready("four"));
+  const std::vector<std::string> mw = par_words(dir("four"), "MONTH");
+  ASSERT_EQ(mw.size(), 12u);
+  const std::vector<std::string> precip = lines_of(out("four", "precip.rch"));
+  const double f = 0.01875000074505806;
+  int bad = 0;
+  long wet = 0;
+  for (int y = START; y < START + YEARS; ++y) {
+    const Grid r =
+        read_grid(dir("four") / "store" / (std::to_string(y) + ".rch"));
+    for (int m = 1; m <= 12; ++m) {
+      const double mult = to_double(mw[m - 1]);
+      const std::vector<long> a = rch_array(precip, period_of(y, m));
+      ASSERT_EQ(a.size(), std::size_t(NCELL)) << y << "/" << m;
+      for (int i = 0; i < NCELL; ++i) {
+        const double want = f * (53.333333333333336 * mult * r[i]);
+        wet += a[i] != 0;
+        if (std::fabs(double(a[i]) * 1e-5 - want) > 0.5e-5 + 1e-12 && bad++ < 5)
+          ADD_FAILURE() << y << "/" << m << " cell " << i << ": printed "
+                        << a[i] << " (1e-5 in), want " << want;
+      }
+    }
+  }
+  EXPECT_GT(wet, 12L * YEARS * 10000);
+}
+
 } // namespace
