@@ -21,14 +21,7 @@ using test::InTempDir;
 using test::read_file;
 using test::write_file;
 
-// Number of times text occurs in s.
-int count_of(const std::string &s, std::string_view text) {
-  int n = 0;
-  for (std::size_t p = s.find(text); p != std::string::npos;
-       p = s.find(text, p + 1))
-    ++n;
-  return n;
-}
+using test::count_of;
 
 // Evaluates the spline of the given type through (x, y) on the grid
 // 0, 0.1, .. (rows - 1) * 0.1.

@@ -22,13 +22,7 @@ using test::InTempDir;
 using test::read_file;
 using test::write_file;
 
-int count_of(const std::string &s, std::string_view text) {
-  int n = 0;
-  for (std::size_t p = s.find(text); p != std::string::npos;
-       p = s.find(text, p + 1))
-    ++n;
-  return n;
-}
+using test::count_of;
 
 class ReadTerrain : public InTempDir {
 protected:

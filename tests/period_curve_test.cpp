@@ -25,23 +25,8 @@ namespace fs = std::filesystem;
 using test::read_file;
 using test::write_file;
 
-void write_bin(const std::string &path, const CellArray &a) {
-  const std::int32_t m = 430320;
-  std::string s(reinterpret_cast<const char *>(&m), 4);
-  s.append(reinterpret_cast<const char *>(a.data()), sizeof a);
-  s.append(reinterpret_cast<const char *>(&m), 4);
-  write_file(path, s);
-}
-
-// A grid that is zero except at the given cells.
-struct Sparse {
-  std::unique_ptr<CellArray> a = std::make_unique<CellArray>();
-  Sparse &at(int c, int r, double v) {
-    (*a)[cell(c, r)] = v;
-    return *this;
-  }
-  void write(const std::string &path) const { write_bin(path, *a); }
-};
+using test::Sparse;
+using test::write_bin;
 
 class Curve : public test::InTempDir {
 protected:

@@ -30,22 +30,8 @@ using test::write_file;
 
 constexpr int BLOCK = 2 + NROW * 17; // lines of one RCH block
 
-void write_bin(const std::string &path, const CellArray &a) {
-  const std::int32_t m = 430320;
-  std::string s(reinterpret_cast<const char *>(&m), 4);
-  s.append(reinterpret_cast<const char *>(a.data()), sizeof a);
-  s.append(reinterpret_cast<const char *>(&m), 4);
-  write_file(path, s);
-}
-
-struct Sparse {
-  std::unique_ptr<CellArray> a = std::make_unique<CellArray>();
-  Sparse &at(int c, int r, double v) {
-    (*a)[cell(c, r)] = v;
-    return *this;
-  }
-  void write(const std::string &path) const { write_bin(path, *a); }
-};
+using test::Sparse;
+using test::write_bin;
 
 std::vector<std::string> lines_of(const std::string &file) {
   std::vector<std::string> v;
@@ -250,12 +236,7 @@ TEST_F(Period, DamagedAnnualMunicipalFileIsReportedEveryMonth) {
   january();
   period(*run, r, " 2/1950", "1950.02", "1950", 1950, 28 * 86400, 1.0);
   const std::string err = testing::internal::GetCapturedStderr();
-  std::size_t n = 0;
-  for (std::size_t at = err.find("Cannot read file co/1950.mi");
-       at != std::string::npos;
-       at = err.find("Cannot read file co/1950.mi", at + 1))
-    ++n;
-  EXPECT_EQ(n, 2u) << err;
+  EXPECT_EQ(test::count_of(err, "Cannot read file co/1950.mi"), 2) << err;
   EXPECT_EQ(sum(MI, 1, 1, 1), 0.0);
   EXPECT_NEAR(sum(MI, 2, 2, 1), 59.0, 1e-12);
 }

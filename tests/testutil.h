@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+
+#include "quon.h"
 
 namespace quon::test {
 
@@ -48,5 +51,33 @@ inline std::string read_file(const std::string &name) {
   s << f.rdbuf();
   return s.str();
 }
+
+// Number of times text occurs in s.
+inline int count_of(const std::string &s, std::string_view text) {
+  int n = 0;
+  for (std::size_t p = s.find(text); p != std::string::npos;
+       p = s.find(text, p + 1))
+    ++n;
+  return n;
+}
+
+// A whole grid as one unformatted record, as BIN mode reads it.
+inline void write_bin(const std::string &path, const CellArray &a) {
+  const std::int32_t m = 430320;
+  std::string s(reinterpret_cast<const char *>(&m), 4);
+  s.append(reinterpret_cast<const char *>(a.data()), sizeof a);
+  s.append(reinterpret_cast<const char *>(&m), 4);
+  write_file(path, s);
+}
+
+// A grid that is zero except at the given cells.
+struct Sparse {
+  std::unique_ptr<CellArray> a = std::make_unique<CellArray>();
+  Sparse &at(int c, int r, double v) {
+    (*a)[cell(c, r)] = v;
+    return *this;
+  }
+  void write(const std::string &path) const { write_bin(path, *a); }
+};
 
 } // namespace quon::test
