@@ -220,6 +220,15 @@ char *f(char *out, double x, int w, int d) noexcept {
     return nonfinite(out, x, w);
   if (d < 0)
     d = 0;
+  // +0.0, the most common value of the pumping tables, when "0." and its
+  // decimals fit the field (a narrower field drops the leading zero).
+  if (x == 0.0 && !std::signbit(x) && w >= d + 2 && w <= kScratch) {
+    std::memset(out, ' ', std::size_t(w - d - 2));
+    out[w - d - 2] = '0';
+    out[w - d - 1] = '.';
+    std::memset(out + (w - d), '0', std::size_t(d));
+    return out + w;
+  }
   if (d <= kFastMaxD) {
     // t is the exact product x * 10^d rounded to a double. Below 2^52 the
     // integers and the halfway points between them are all doubles, and
