@@ -3,6 +3,7 @@
 // blended by the irrigated share of the cell and scaled by its terrain
 // multiplier; with the year's irrigated areas kept per state.
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -56,6 +57,45 @@ void add_areas(Run &run, std::string_view y4, std::string_view label, SumId id,
   }
 }
 
+// The weights of the active cells of one row, place by place, before they
+// are stored station by station.
+std::array<double, std::size_t(NCOL) * MAXSTATION> row_weights;
+
+// Cells whose estimates are summed together: their running sums stay in
+// the first-level cache while the station weights stream past.
+constexpr std::size_t ESTIMATE_BLOCK = 512;
+
+// acc[i] = the sum over the stations j, in increasing j from 0, of
+// zp[j] * w[j*m + i], for the nb cells of a block: each cell's sum is taken
+// in exactly the order of the full kriging estimate, so every estimate is
+// bit for bit the same. Plain IEEE multiplications and additions (never
+// fused), so the wider vector version gives the same bits as the plain one.
+__attribute__((target_clones("avx2", "default"))) void
+estimate_block(const double *w, std::size_t m, const double *zp, std::size_t n,
+               std::size_t nb, double *acc) {
+  for (std::size_t i = 0; i < nb; ++i)
+    acc[i] = 0.0;
+  for (std::size_t j = 0; j < n; ++j) {
+    const double z = zp[j];
+    const double *wj = w + j * m;
+    for (std::size_t i = 0; i < nb; ++i)
+      acc[i] = acc[i] + z * wj[i];
+  }
+}
+
+// The kriged precipitation of the year at every listed cell, into ppt.
+void estimates(const Run &run, const double *zp, CellArray &ppt) {
+  const std::size_t m = run.krigcells.size();
+  const std::size_t n = std::size_t(run.stations.count);
+  std::array<double, ESTIMATE_BLOCK> acc;
+  for (std::size_t k0 = 0; k0 < m; k0 += ESTIMATE_BLOCK) {
+    const std::size_t nb = std::min(ESTIMATE_BLOCK, m - k0);
+    estimate_block(run.krigweights.data() + k0, m, zp, n, nb, acc.data());
+    for (std::size_t i = 0; i < nb; ++i)
+      ppt[std::size_t(run.krigcells[k0 + i])] = acc[i];
+  }
+}
+
 } // namespace
 
 void prepare_kriging(Run &run) {
@@ -88,11 +128,15 @@ void prepare_kriging(Run &run) {
       run.krigcells[k++] = idx;
     }
     const std::size_t m = k - first;
-    krigweights_many(
-        run.krig.ainv, X0, Y0, st.x, st.y,
-        std::span<const double>(xs.data(), m),
-        std::span<const double>(ys.data(), m), st.count, st.drift,
-        std::span<double>(run.krigweights.data() + first * n, m * n));
+    krigweights_many(run.krig.ainv, X0, Y0, st.x, st.y,
+                     std::span<const double>(xs.data(), m),
+                     std::span<const double>(ys.data(), m), st.count, st.drift,
+                     std::span<double>(row_weights.data(), m * n));
+    // Station by station: the weights of one station at every listed cell
+    // are contiguous, so a year's estimates run along the cells.
+    for (std::size_t j = 0; j < n; ++j)
+      for (std::size_t i = 0; i < m; ++i)
+        run.krigweights[j * active + first + i] = row_weights[i * n + j];
   }
 }
 
@@ -128,12 +172,13 @@ void evalcurve(Run &run, CellArray &r, int steady, int year) {
 
   const StationTable &st = run.stations;
   const double *zp = st.ppt[std::size_t(year - FIRSTYEAR)].data();
-  const std::size_t n = std::size_t(st.count);
   const bool ready = weights_ready(run);
   std::size_t next = 0; // next listed cell of the weight store
 
   const FunctionTable &fn = run.functions;
   const std::span<const double> grid(fn.v[0][0]);
+  if (ready)
+    estimates(run, zp, run.ppt);
 
   for (int row = 1; row <= NROW; ++row)
     for (int c = 1; c <= NCOL; ++c) {
@@ -149,11 +194,7 @@ void evalcurve(Run &run, CellArray &r, int steady, int year) {
 
       double p;
       if (ready && next < run.krigcells.size() && run.krigcells[next] == idx) {
-        // Same products, summed in the same order, as the full estimate.
-        const double *w = run.krigweights.data() + next * n;
-        p = 0.0;
-        for (std::size_t j = 0; j < n; ++j)
-          p = p + zp[j] * w[j];
+        p = run.ppt[idx]; // the estimate formed above
         ++next;
       } else {
         p = evalkrige(run.krig.ainv, X0, Y0, st.x, st.y,
