@@ -13,6 +13,7 @@
 #include "inputs.h"
 #include "io.h"
 #include "messages.h"
+#include "sidefile.h"
 #include "tables.h"
 #include "utl.h"
 
@@ -89,7 +90,7 @@ void write_table(Run &run, std::string_view name, int nsoil) {
   *o++ = '\n';
   out.commit(o);
 
-  bool reported = false;
+  SideFileWrites writes(out, name);
   for (int j = 0; j < t.rows; ++j) {
     o = out.reserve(LINEMAX);
     o = fmt::f(o, t.v[0][0][j], 6, 1);
@@ -99,13 +100,9 @@ void write_table(Run &run, std::string_view name, int nsoil) {
     }
     *o++ = '\n';
     out.commit(o);
-    if (!reported && out.failed()) {
-      error(msg::CANNOT_WRITE, name);
-      reported = true;
-    }
+    writes.check();
   }
-  if (!out.close() && !reported)
-    error(msg::CANNOT_WRITE, name);
+  writes.close();
 }
 
 } // namespace

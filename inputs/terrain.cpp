@@ -13,6 +13,7 @@
 #include "io.h"
 #include "krige.h"
 #include "messages.h"
+#include "sidefile.h"
 #include "tables.h"
 #include "utl.h"
 
@@ -75,7 +76,7 @@ void write_plot(Run &run, std::string_view name) {
     error(msg::ERROR_OPENING_, name);
     return;
   }
-  bool reported = false;
+  SideFileWrites writes(out, name);
   for (int r = 1; r <= NROW; ++r) {
     char *o = out.reserve(std::size_t(NCOL) * 6 + 1);
     const double *row = run.terrain.data() + cell(1, r);
@@ -83,13 +84,9 @@ void write_plot(Run &run, std::string_view name) {
       o = fmt::f(o, row[c], 6, 3);
     *o++ = '\n';
     out.commit(o);
-    if (!reported && out.failed()) {
-      error(msg::CANNOT_WRITE, name);
-      reported = true;
-    }
+    writes.check();
   }
-  if (!out.close() && !reported)
-    error(msg::CANNOT_WRITE, name);
+  writes.close();
 }
 
 } // namespace

@@ -41,6 +41,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "inputs.h"
 #include "krige.h"
 #include "quon.h"
 
@@ -776,32 +777,15 @@ FunctionBlock make_functions(double highest) {
   return fb;
 }
 
-// Fits the quadratic spline through one column as quon does and returns its
-// values on the 0.1 grid up to `rows` rows.
+// Fits the quadratic spline through one column with quon's own spline and
+// returns its values on the 0.1 grid up to `rows` rows, as quon tabulates
+// them.
 std::vector<double> spline_on_grid(const std::vector<double> &x,
                                    const std::vector<double> &y, int rows) {
-  const int n = int(x.size());
-  std::vector<double> bb(n, 0.0), cc(n, 0.0);
-  bb[0] = (y[1] - y[0]) / (x[1] - x[0]);
-  for (int i = 1; i < n - 1; ++i) {
-    const double h0 = x[i] - x[i - 1], h = x[i + 1] - x[i];
-    bb[i] = bb[i - 1] + 2.0 * cc[i - 1] * h0;
-    cc[i] = (y[i + 1] - y[i] - bb[i] * h) / (h * h);
-  }
-  std::vector<double> out(rows);
-  for (int j = 0; j < rows; ++j) {
-    const double v = (j)*0.1;
-    int lo = 0, hi = n - 1;
-    while (hi - lo > 1) {
-      const int mid = (lo + hi) / 2;
-      if (v < x[mid])
-        hi = mid;
-      else
-        lo = mid;
-    }
-    const double t = v - x[lo];
-    out[j] = t * bb[lo] + y[lo] + t * t * cc[lo];
-  }
+  std::vector<double> grid(rows), out(rows);
+  for (int j = 0; j < rows; ++j)
+    grid[j] = j * 0.1;
+  quon::spline(x, y, int(x.size()), grid, out, rows, 2);
   return out;
 }
 
