@@ -147,30 +147,33 @@ void kw_nopump(Run &run, std::string_view line) {
   run.pumpflag[k - 1] = 0;
 }
 
-void kw_mound(Run &run, std::string_view line) {
+// A zone grid keyword: the file name word (reported when missing; the
+// blank name then goes to the reader, which refuses it), then the grid.
+void zone_keyword(Run &run, std::string_view line, std::string_view missing,
+                  ZoneGrid &grid, std::span<Name> names, int &count,
+                  int limit) {
   Word name;
   if (!next_word(run, line, name))
-    error(msg::MOUND_NAME, line);
-  readflags<NAMELEN>(run.data, name.full(), run.mound, NROW, NCOL,
-                     std::span<Name>(run.scratchnames), run.nscratch, 1);
+    error(missing, line);
+  readflags<NAMELEN>(run.data, name.full(), grid, NROW, NCOL, names, count,
+                     limit);
+}
+
+void kw_mound(Run &run, std::string_view line) {
+  zone_keyword(run, line, msg::MOUND_NAME, run.mound, run.scratchnames,
+               run.nscratch, 1);
 }
 
 void kw_optmound(Run &run, std::string_view) { run.optmound = 1; }
 
 void kw_ibound(Run &run, std::string_view line) {
-  Word name;
-  if (!next_word(run, line, name))
-    error(msg::IBOUND_NAME, line);
-  readflags<NAMELEN>(run.data, name.full(), run.ibound, NROW, NCOL,
-                     std::span<Name>(run.scratchnames), run.nscratch, 0);
+  zone_keyword(run, line, msg::IBOUND_NAME, run.ibound, run.scratchnames,
+               run.nscratch, 0);
 }
 
 void kw_soil(Run &run, std::string_view line) {
-  Word name;
-  if (!next_word(run, line, name))
-    error(msg::SOIL_NAME, line);
-  readflags<NAMELEN>(run.data, name.full(), run.soil, NROW, NCOL,
-                     std::span<Name>(run.soilnames), run.nsoil, MAXSOIL);
+  zone_keyword(run, line, msg::SOIL_NAME, run.soil, run.soilnames, run.nsoil,
+               MAXSOIL);
 }
 
 void kw_terrain(Run &run, std::string_view) { readterrain(run); }
@@ -187,12 +190,10 @@ void kw_xfactor(Run &run, std::string_view line) {
 }
 
 void kw_budget(Run &run, std::string_view line) {
-  Word name;
-  if (!next_word(run, line, name))
-    error(msg::BUDGET_NAME, line);
-  readflags<NAMELEN>(run.data, name.full(), run.budzone, NROW, NCOL,
-                     std::span<Name>(run.budnames), run.nbud, MAXBUDZONE);
+  zone_keyword(run, line, msg::BUDGET_NAME, run.budzone, run.budnames, run.nbud,
+               MAXBUDZONE);
   budget_header(run);
+  Word name;
 
   // The optional sub-area grid: its names go to entries 1..23, entry 0 is
   // the fixed name of the cells outside every named sub-area.
