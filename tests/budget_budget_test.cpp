@@ -87,6 +87,14 @@ TEST_F(Budget, HeaderLines) {
   EXPECT_EQ(h0.size(), 95u);
   EXPECT_EQ(h3.size(), 5u + 90u * 4u);
   EXPECT_EQ(report(), h0 + "\n" + h3 + "\n");
+
+  // Columns count bytes, as the runtime does: "Río" is four of ten, and a
+  // longer name keeps its first ten bytes.
+  std::filesystem::remove("fort.2");
+  zones({"R\xC3\xADo", "R\xC3\xADo Platte"});
+  budget_header(*run);
+  EXPECT_EQ(report().substr(0, 35),
+            " Year      R\xC3\xADoR\xC3\xADo Platt  gwIrr_af");
 }
 
 TEST_F(Budget, SteadyRowIsTheRechargeGroupOnly) {

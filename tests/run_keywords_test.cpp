@@ -82,6 +82,10 @@ TEST_F(Keywords, CommentsEmptyLinesTabsAndBadFirstWords) {
   // Tabs and carriage returns separate words like blanks.
   EXPECT_EQ(handle("\tWELL\tmodel.wel\r"), "");
   EXPECT_EQ(run->wellname.trimmed(), "model.wel");
+  // Letters outside ASCII belong to the word.
+  EXPECT_EQ(handle("WELL qu\xC3\xB6n.wel"), "");
+  EXPECT_EQ(run->wellname.trimmed(), "qu\xC3\xB6n.wel");
+  EXPECT_EQ(handle("WELL model.wel"), "");
   // An unclosed quote leaves no keyword at all.
   const std::string e = handle("\"WELL x.wel");
   EXPECT_NE(e.find("Invalid command \"WELL x.wel"), std::string::npos) << e;

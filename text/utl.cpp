@@ -188,8 +188,10 @@ int parse_real(std::string_view s, double &value) noexcept {
 int linefix(std::span<char> line) noexcept {
   bool blank = true;
   for (char &c : line) {
+    // Bytes from 128 up are kept: they are the letters of UTF-8 names
+    // (Río, quön.wel), which would otherwise fall apart into words.
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 32 || u > 126)
+    if (u < 32 || u == 127)
       c = ' ';
     else if (c != ' ')
       blank = false;

@@ -26,9 +26,10 @@ inline constexpr int BADVALUE = 5010;
 // Conversion status of an integer that does not fit 32 bits.
 inline constexpr int OVERFLOWED = 5011;
 
-// Turns every character below code 32 or above 126 into a blank. Returns 1
-// for a comment line (first character "#"), -1 for a line of blanks only,
-// else 0.
+// Turns every control character (below code 32, tabs and carriage returns
+// included, and 127) into a blank; bytes from 128 up stay, so UTF-8 names
+// keep their letters. Returns 1 for a comment line (first character "#"),
+// -1 for a line of blanks only, else 0.
 int linefix(std::span<char> line) noexcept;
 
 // Position of the last non-blank character; 0 (length0) or 1 (length) when
