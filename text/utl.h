@@ -89,10 +89,31 @@ void error(std::string_view msg, std::string_view tail = {});
 // Ending reporters: write one list-directed record to the report file (the
 // message trimmed, a blank, then the name trimmed / the integer / the real),
 // write the same text on standard error, and end the run (throw RunEnd with
-// status 1).
-[[noreturn]] void error2(std::string_view msg, std::string_view name);
+// status 1). A detail, when given, says where or why on standard error only:
+// a line of its own after the message, indented by two blanks; the report
+// file keeps the record as it is.
+[[noreturn]] void error2(std::string_view msg, std::string_view name,
+                         std::string_view detail = {});
 [[noreturn]] void errorint(std::string_view msg, std::int64_t value);
-[[noreturn]] void errordbl(std::string_view msg, double value);
+[[noreturn]] void errordbl(std::string_view msg, double value,
+                           std::string_view detail = {});
+
+// Builds the detail line of an ending message in its own fixed buffer:
+// texts as they are, numbers in their shortest form that reads back the same
+// value. Text past the buffer's end is dropped. Never allocates.
+class Detail {
+public:
+  Detail &text(std::string_view s) noexcept;
+  Detail &integer(std::int64_t v) noexcept;
+  Detail &real(double v) noexcept;
+  // "at row r, column c".
+  Detail &cell(int row, int col) noexcept;
+  std::string_view view() const noexcept { return {buf_, n_}; }
+
+private:
+  char buf_[2 * WORDLEN];
+  std::size_t n_ = 0;
+};
 
 // Installs a function called before every console message (or none with
 // nullptr); the progress line uses it to clear itself first.
