@@ -105,6 +105,27 @@ TEST_F(CellFiles, PathTrimsTheDirectoryOnlyAndKeepsABlankOne) {
   EXPECT_TRUE(same_bits(buf, b));
 }
 
+// Folders of up to 256 characters are used whole, in the paths of the
+// state files (missing ones counted) and of the store files.
+TEST_F(CellFiles, LongFoldersMakeWholePaths) {
+  std::string folder;
+  for (int i = 0; i < 31; ++i)
+    folder += "abcdefg/";
+  folder += "abcdefgh";
+  ASSERT_EQ(folder.size(), std::size_t(WORDLEN));
+  fs::create_directories(folder);
+  run->binmode = 1;
+  run->statedir[1].set(folder);
+  const CellArray a = pattern();
+  write_file(folder + "/1950.07.pmp", bin_grid(a));
+  EXPECT_TRUE(readstate(*run, buf, 1, PMP, "1950.07"));
+  EXPECT_TRUE(same_bits(buf, a));
+  EXPECT_FALSE(readstate(*run, buf, 1, PMP, "1950.08"));
+  EXPECT_EQ(run->missing[PMP][1], 1);
+  storemonth(*run, a, 1.0, 1950, run->statedir[1].full(), "area_name_longer");
+  EXPECT_EQ(read_file(folder + "/1950.area_name_longer"), bin_grid(a));
+}
+
 TEST_F(CellFiles, MissingFileGivesZerosSilently) {
   for (int mode = 0; mode <= 1; ++mode) {
     run->binmode = mode;
