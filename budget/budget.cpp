@@ -158,7 +158,8 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
 
   // A state group has one column per budget zone; column z holds state z
   // (zero beyond the three states). With fewer zones than states only the
-  // first nz states are shown, and the total is the sum of what is shown.
+  // first nz states have a column, but the total is still that of all
+  // three: a part passed off as the whole would understate the budget.
   auto state_group = [&](int g) {
     double total = 0.0;
     for (int z = 1; z <= nz; ++z) {
@@ -166,6 +167,8 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
       total += v;
       p = fmt::f(p, v, 10, 1);
     }
+    for (int k = nz + 1; k <= NSTATE; ++k)
+      total += state[g][k];
     p = fmt::f(p, total, 10, 1);
   };
   // The state groups in the order of the sum arrays, with the

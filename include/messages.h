@@ -94,6 +94,8 @@ inline constexpr M UNKNOWN_PARAMETER = "Unknown parameter ";
 inline constexpr M FILE_DIRECTORY = "Invalid FILE directory";
 inline constexpr M FILE_EXTENTION = "Invalid FILE extention";
 inline constexpr M DIR_READ = "Error reading DIR ";
+inline constexpr M FOLDER_TOO_LONG =
+    "Folder name longer than 256 characters in ";
 inline constexpr M RECHARGE_READ = "Error reading RECHARGE file ";
 inline constexpr M RECHARGE_COUNT = "RECHARGE must specify 1 or 4 files ";
 inline constexpr M IRCHCB_BAD = "Invalid Recharge cbc file number IRCHCB";
@@ -182,5 +184,32 @@ inline constexpr M CANNOT_READ = "Cannot read file ";
 inline constexpr M CANNOT_WRITE_TO = "Cannot write to file ";
 inline constexpr M RCH_VALUE_RANGE =
     "Recharge value too large for the RCH array field in file ";
+
+// Why an unformatted cell array file cannot be read: the console line after
+// "Cannot read file " and the file's name. Some are followed by a number
+// and BYTES, or by a cell.
+inline constexpr M BIN_EMPTY = "the file is empty";
+inline constexpr M BIN_HEAD_CUT = "the file ends inside its first length word";
+inline constexpr M BIN_SHORT =
+    "its record is shorter than a grid of 53,790 values; the length word "
+    "says ";
+inline constexpr M BIN_CUT =
+    "the file ends before the record its length word announces; the length "
+    "word says ";
+inline constexpr M BIN_TAIL =
+    "the length word after the record differs from the one before it";
+inline constexpr M BIN_NOT_FINITE = "a value that is not a finite number ";
+inline constexpr M BYTES = " bytes";
+
+// Where a value that ends the run lies: the console line after its message.
+inline constexpr M AT_ROW = "at row ";
+inline constexpr M AT_COLUMN = ", column ";
+inline constexpr M AT_YEAR = ", year ";
+inline constexpr M AT_STEADY = " of the steady period";
+inline constexpr M AT_SOIL = ", soil ";
+inline constexpr M AT_DRYLAND = ", dryland recharge function";
+inline constexpr M AT_IRRIGATED = ", irrigated recharge function";
+inline constexpr M TABLE_RANGE = "; its table covers ";
+inline constexpr M TO = " to ";
 
 } // namespace quon::msg

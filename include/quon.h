@@ -42,18 +42,16 @@ inline constexpr int NSTATE = 3;       // CO, KS, NE
 inline constexpr int NSLICE = 4;       // per-state sums: slice 0 (total) + 3
 inline constexpr int LINELEN = 8192;   // parameter and data file lines
 inline constexpr int WORDLEN = 256;    // words and file names
-inline constexpr int NAMELEN = 16;     // zone, station, directory names
+inline constexpr int NAMELEN = 16;     // zone, station, store names
 inline constexpr int SUBNAMELEN = 10;  // sub-area names
 inline constexpr int HEADERLEN = 4096; // zone grid header line
 inline constexpr int FIRSTYEAR = 1910; // first year of the precipitation table
 inline constexpr int LASTYEAR = 2150;  // last year of the precipitation table
 inline constexpr int NYEARS = LASTYEAR - FIRSTYEAR + 1;
 
-// The kinds of per-state cell array files, as their names end: irrigated
-// areas (annual), municipal pumping (annual), then the monthly pumping and
-// return flows.
-inline constexpr std::array<std::string_view, 8> STATEKINDS{
-    "agw", "asw", "aco", "mi", "pmp", "rcg", "rcs", "rcc"};
+// A per-state or store file's path: a folder word, "/", a period part or
+// year, ".", a label or store name.
+inline constexpr int PATHLEN = WORDLEN + 1 + NAMELEN + 1 + NAMELEN;
 
 // 0-based storage index of the cell in column c, row r (both 1-based).
 constexpr int cell(int c, int r) { return (r - 1) * NCOL + (c - 1); }
@@ -139,5 +137,9 @@ struct KrigStore {
 
 // Names of the eight per-state sum arrays, in the order Run::sums holds them.
 enum SumId { PMP = 0, MI, AGW, ACO, ASW, RCG, RCS, RCC, NSUMS };
+
+// The file name label of each kind of per-state cell array file, by SumId.
+inline constexpr std::array<std::string_view, NSUMS> SUMLABEL{
+    "pmp", "mi", "agw", "aco", "asw", "rcg", "rcs", "rcc"};
 
 } // namespace quon

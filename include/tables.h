@@ -100,18 +100,12 @@ struct Run {
   // ---- States
   // ----------------------------------------------------------------
   std::array<int, NSTATE> pumpflag{1, 1, 1};
-  std::array<Name, NSTATE> statedir;
-  // Per-state files found missing and counted as zeros, by kind (in the
-  // order of STATEKINDS) and state, for the summary at the end of the run.
-  // The annual municipal file of a year counts once (micounted: the part
-  // last counted).
-  std::array<std::array<int, NSTATE>, STATEKINDS.size()> missingfiles{};
-  std::array<Text<8>, NSTATE> micounted;
+  std::array<Word, NSTATE> statedir; // kept whole, up to WORDLEN characters
   std::array<Text<2>, NSTATE> statecode;
 
   // ---- Store files, RCH and WEL settings
   // -------------------------------------
-  Name storedir;
+  Word storedir; // kept whole, up to WORDLEN characters
   std::array<Name, 3> storenames;
   int nstore = 0;
   int binmode = 0;
@@ -152,9 +146,19 @@ struct Run {
 
   // The annual municipal and industrial pumping of each state, kept from the
   // month that read it: every month of the year takes its share of the
-  // same file. mipart is the period part it was read for (blank: none).
+  // same file. mipart is the period part it was looked for under (blank:
+  // none yet), mifound whether that file was there.
   std::array<CellArray, NSTATE> migrid{};
   std::array<Text<8>, NSTATE> mipart;
+  std::array<bool, NSTATE> mifound{};
+
+  // Per-state cell array files the run looked for, did not find and took
+  // as all zeros: missing[kind][state], kind in SumId order (pmp, mi, agw,
+  // aco, asw, rcg, rcs, rcc, see SUMLABEL), state 0 CO, 1 KS, 2 NE. Each
+  // file counts once (the annual "mi" file too, though every month takes
+  // its share); the pmp, mi, rcg and agw files of a state under NOPUMP are
+  // never looked for. For the end-of-run summary.
+  std::array<std::array<int, NSTATE>, NSUMS> missing{};
 
   // Kriging weights of the stations at every active cell, formed once per run
   // after the station system is inverted: krigcells lists the active cells

@@ -147,14 +147,36 @@ void spline(std::span<const double> x, std::span<const double> y, int n,
   }
 }
 
+Detail describe(const CellPlace &place) {
+  Detail d;
+  d.cell(place.row, place.col).text(msg::AT_YEAR).integer(place.year);
+  if (place.steady)
+    d.text(msg::AT_STEADY);
+  if (place.function >= 0)
+    d.text(msg::AT_SOIL)
+        .integer(place.soil)
+        .text(place.function == 0 ? msg::AT_DRYLAND : msg::AT_IRRIGATED);
+  return d;
+}
+
 // Linear interpolation in (xtab, ytab) of n rows at v, xtab increasing. An
 // exact hit on a row bisected to returns that row's value. Ends the run
 // through errordbl when n < 1 or v lies outside xtab[0] .. xtab[n-1]; a NaN
 // lies outside. Does not allocate.
 double binfind(double v, std::span<const double> xtab,
-               std::span<const double> ytab, int n) {
-  if (n < 1 || !(v >= xtab[0]) || !(v <= xtab[n - 1]))
-    errordbl(msg::BINFIND_RANGE, v);
+               std::span<const double> ytab, int n, const CellPlace *place) {
+  if (n < 1 || !(v >= xtab[0]) || !(v <= xtab[n - 1])) {
+    Detail where;
+    if (place) {
+      where = describe(*place);
+      if (n >= 1)
+        where.text(msg::TABLE_RANGE)
+            .real(xtab[0])
+            .text(msg::TO)
+            .real(xtab[n - 1]);
+    }
+    errordbl(msg::BINFIND_RANGE, v, where.view());
+  }
   int lo = 0, hi = n - 1;
   while (hi - lo > 1) {
     const int mid = (lo + hi) / 2;

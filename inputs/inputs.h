@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "quon.h"
+#include "utl.h"
 
 namespace quon {
 class InFile;
@@ -43,9 +44,27 @@ void spline(std::span<const double> x, std::span<const double> y, int n,
             std::span<const double> xout, std::span<double> yout, int nout,
             int type);
 
+// A cell of the annual evaluation, named on the console when a value found
+// there ends the run: its row and column, the year (of the steady period or
+// not) and, for a recharge function lookup, the soil and the function.
+struct CellPlace {
+  int row = 0, col = 0, year = 0;
+  bool steady = false;
+  int soil = 0;
+  int function = -1; // 0 dryland, 1 irrigated, -1 no function lookup
+};
+
+// The place as the console names it: "at row 12, column 40, year 1951"
+// (" of the steady period"), then ", soil 3, dryland recharge function" for a
+// function lookup.
+Detail describe(const CellPlace &place);
+
 // Linear interpolation in the table (xtab, ytab) of n rows at v. Ends the run
-// ("Value out of range in BINFIND") when v lies outside xtab or n < 1.
+// ("Value out of range in BINFIND") when v lies outside xtab or n < 1; with
+// a place, the console also says where the value was met and which range
+// the table covers. Does not allocate.
 double binfind(double v, std::span<const double> xtab,
-               std::span<const double> ytab, int n);
+               std::span<const double> ytab, int n,
+               const CellPlace *place = nullptr);
 
 } // namespace quon

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "fmt.h"
+#include "io.h"
 #include "messages.h"
 #include "period.h"
 #include "tables.h"
@@ -24,15 +25,15 @@ static_assert(std::endian::native == std::endian::little,
 // record holds the 53,790 doubles of the grid and nothing else.
 constexpr std::int32_t RECLEN = NCELL * std::int32_t(sizeof(double));
 
-// A file name built into a fixed 256-character buffer, as the data paths are
-// formed: pieces joined with nothing between them, cut at the buffer's end.
-// The name proper ends at its last non-blank character.
+// A file name built into a fixed buffer long enough for the longest folder
+// word and the longest part and label: pieces joined with nothing between
+// them. The name proper ends at its last non-blank character.
 struct Path {
-  char buf[WORDLEN];
+  char buf[PATHLEN];
   int n = 0;
 
   void put(std::string_view s) {
-    const int k = std::min<int>(int(s.size()), WORDLEN - n);
+    const int k = std::min<int>(int(s.size()), PATHLEN - n);
     std::memcpy(buf + n, s.data(), std::size_t(k));
     n += k;
   }
@@ -53,27 +54,48 @@ std::string_view dirpart(std::string_view dir) {
   return dir.substr(0, std::size_t(length(dir)));
 }
 
-// Reads the one record of an unformatted grid file into a. False when the
-// file cannot be opened (reported here) or the record is not exactly one
-// grid of finite values framed by matching length words.
-bool read_unformatted(Run &run, CellArray &a, std::string_view path) {
-  if (!run.data.open(path)) {
-    error(msg::CANNOT_OPEN, path);
-    return false;
-  }
+// Reads the first record of the open unformatted file into a, as the
+// Fortran runtime reads one grid: the record may be longer than a grid (the
+// rest is skipped) and its trailing length word may be missing (the runtime
+// never looks at it), but a present trailing word must match the leading
+// one. Returns an empty detail when a holds a whole grid of finite values,
+// else why not.
+Detail record_fault(InFile &in, CellArray &a) {
   std::int32_t head = 0, tail = 0;
-  bool ok = run.data.read_raw(&head, sizeof head) && head == RECLEN &&
-            run.data.read_raw(a.data(), std::size_t(RECLEN)) &&
-            run.data.read_raw(&tail, sizeof tail) && tail == RECLEN;
+  const std::size_t got = in.read_raw(&head, sizeof head);
+  if (got == 0)
+    return Detail().text(msg::BIN_EMPTY);
+  if (got < sizeof head)
+    return Detail().text(msg::BIN_HEAD_CUT);
+  if (head < RECLEN)
+    return Detail().text(msg::BIN_SHORT).integer(head).text(msg::BYTES);
+  const std::size_t extra = std::size_t(head - RECLEN);
+  if (in.read_raw(a.data(), std::size_t(RECLEN)) != std::size_t(RECLEN) ||
+      in.skip_raw(extra) != extra)
+    return Detail().text(msg::BIN_CUT).integer(head).text(msg::BYTES);
+  const std::size_t t = in.read_raw(&tail, sizeof tail);
+  if (t != 0 && (t != sizeof tail || tail != head))
+    return Detail().text(msg::BIN_TAIL);
   // A NaN or an infinity in an area or a volume is a damaged file, not data:
   // let it through and it spreads into every sum and every model file.
-  if (ok)
-    ok = std::all_of(a.begin(), a.end(),
-                     [](double v) { return std::isfinite(v); });
+  const auto bad = std::find_if_not(a.begin(), a.end(),
+                                    [](double v) { return std::isfinite(v); });
+  if (bad == a.end())
+    return Detail();
+  const int i = int(bad - a.begin());
+  return Detail().text(msg::BIN_NOT_FINITE).cell(i / NCOL + 1, i % NCOL + 1);
+}
+
+// Reads the one grid of an unformatted file into a. A file that cannot be
+// opened or read as a whole grid of finite values ends the run, as a text
+// grid file that cannot be read does.
+void read_unformatted(Run &run, CellArray &a, std::string_view path) {
+  if (!run.data.open(path))
+    error2(msg::CANNOT_OPEN, path);
+  const Detail why = record_fault(run.data, a);
   run.data.close();
-  if (!ok)
-    error(msg::CANNOT_READ, path);
-  return ok;
+  if (!why.view().empty())
+    error2(msg::CANNOT_READ, path, why.view());
 }
 
 // Writes the scaled grid as one unformatted record with its length words.
@@ -94,27 +116,6 @@ void write_unformatted(OutFile &f, const CellArray &a, double factor) {
   f.write(marker);
 }
 
-// Counts a missing file of a state's folder for the summary at the end of
-// the run (files of other folders are not the states' data).
-void count_missing(Run &run, std::string_view dir, std::string_view part,
-                   std::string_view label) {
-  for (int k = 0; k < NSTATE; ++k) {
-    if (dir != run.statedir[std::size_t(k)].full())
-      continue;
-    if (label == "mi") {
-      // Looked for every month of its year: count it once.
-      const Text<8> key(part);
-      if (run.micounted[std::size_t(k)] == key)
-        return;
-      run.micounted[std::size_t(k)] = key;
-    }
-    for (std::size_t kind = 0; kind < STATEKINDS.size(); ++kind)
-      if (label == STATEKINDS[kind])
-        ++run.missingfiles[kind][std::size_t(k)];
-    return;
-  }
-}
-
 } // namespace
 
 bool readfile(Run &run, CellArray &a, std::string_view dir,
@@ -130,20 +131,23 @@ bool readfile(Run &run, CellArray &a, std::string_view dir,
   // A state that has no file for a quantity and period simply has none of
   // it there.
   if (!file_exists(path)) {
-    count_missing(run, dir, part, label);
     a.fill(0.0);
     return false;
   }
-  if (run.binmode) {
-    // Whatever a failed read left behind must not be summed as if it were
-    // this file's data, nor the previous file's grid as if it were this one.
-    if (read_unformatted(run, a, path))
-      return true;
-    a.fill(0.0);
-    return false;
-  }
-  readreal(run.data, path, a, NROW, NCOL, 0);
+  if (run.binmode)
+    read_unformatted(run, a, path);
+  else
+    readreal(run.data, path, a, NROW, NCOL, 0);
   return true;
+}
+
+bool readstate(Run &run, CellArray &a, int state, SumId kind,
+               std::string_view part) {
+  const bool found = readfile(run, a, run.statedir[std::size_t(state)].full(),
+                              part, SUMLABEL[kind]);
+  if (!found)
+    ++run.missing[kind][std::size_t(state)];
+  return found;
 }
 
 void storemonth(Run &run, const CellArray &a, double factor, int year,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <span>
 
 #include "fmt.h"
@@ -38,10 +39,10 @@ bool weights_ready(const Run &run) {
 // The irrigated areas of one kind for the year, from every state's file,
 // added to the year's area grid and to the state's sums; masked by the mound
 // where the mound takes that water.
-void add_areas(Run &run, std::string_view y4, std::string_view label, SumId id,
-               bool masked_if_no_pump, bool always_masked) {
+void add_areas(Run &run, std::string_view y4, SumId id, bool masked_if_no_pump,
+               bool always_masked) {
   for (int k = 0; k < NSTATE; ++k) {
-    if (!readfile(run, run.readbuf, run.statedir[k].full(), y4, label))
+    if (!readstate(run, run.readbuf, k, id, y4))
       continue; // no grid: nothing to add (the sums never hold -0.0)
     CellArray &sum = run.sums[id].slice[k + 1];
     const bool masked =
@@ -157,13 +158,13 @@ void evalcurve(Run &run, CellArray &r, int steady, int year) {
     for (int k = 0; k < NSTATE; ++k) {
       if (run.pumpflag[k] == 0)
         continue;
-      if (!readfile(run, run.readbuf, run.statedir[k].full(), y4, "agw"))
+      if (!readstate(run, run.readbuf, k, AGW, y4))
         continue;
       add(run.area, 1.0, run.readbuf);
       add(run.sums[AGW].slice[k + 1], 1.0, run.readbuf);
     }
-    add_areas(run, y4, "asw", ASW, false, true);
-    add_areas(run, y4, "aco", ACO, true, false);
+    add_areas(run, y4, ASW, false, true);
+    add_areas(run, y4, ACO, true, false);
   }
 
   // The precipitation table holds the years 1910 to 2150 only.
@@ -180,12 +181,18 @@ void evalcurve(Run &run, CellArray &r, int steady, int year) {
   if (ready)
     estimates(run, zp, run.ppt);
 
+  CellPlace place; // named on the console if a value ends the run
+  place.year = year;
+  place.steady = steady != 0;
   for (int row = 1; row <= NROW; ++row)
     for (int c = 1; c <= NCOL; ++c) {
       const int idx = cell(c, row);
       if (run.ibound[idx] <= 0)
         continue;
       const int s = run.soil[idx];
+      place.row = row;
+      place.col = c;
+      place.soil = s;
 
       double f = run.area[idx] * 0.0015625;
       if (f > 1.0)
@@ -202,13 +209,17 @@ void evalcurve(Run &run, CellArray &r, int steady, int year) {
                       run.yc[row], st.count, st.drift);
       }
       run.ppt[idx] = p;
-      // A NaN estimate (a degenerate station system) is as meaningless as a
-      // negative one and would slip past the table lookup.
-      if (!(p >= 0.0))
-        errordbl(msg::NEGATIVE_PPT, p);
+      // A NaN or infinite estimate (a degenerate station system) is as
+      // meaningless as a negative one.
+      if (!(p >= 0.0) || !std::isfinite(p)) {
+        place.function = -1;
+        errordbl(msg::NEGATIVE_PPT, p, describe(place).view());
+      }
 
-      const double d = binfind(p, grid, fn.v[s][0], fn.rows);
-      const double i = binfind(p, grid, fn.v[s][1], fn.rows);
+      place.function = 0;
+      const double d = binfind(p, grid, fn.v[s][0], fn.rows, &place);
+      place.function = 1;
+      const double i = binfind(p, grid, fn.v[s][1], fn.rows, &place);
       r[idx] = ((1.0 - f) * d + f * i) * run.terrain[idx];
     }
 

@@ -173,31 +173,27 @@ void period(Run &run, const CellArray &r, std::string_view label,
   // components and sums start at +0.0 and never become -0.0, so adding 0
   // would change no bit, only cost passes over the grid.
   for (int k = 0; k < NSTATE; ++k) {
-    const std::string_view dir = run.statedir[k].full();
     const int s = k + 1;
     if (run.pumpflag[k] != 0) {
-      // The municipal and industrial file is annual: each period takes its
-      // share of the year.
-      // Read once a year: a file that is missing or could not be read is
-      // tried again next month, as before, with its report.
+      // The municipal and industrial file is annual: it is looked for once
+      // a year and each period takes its share of the year.
       const Text<8> key(annpart);
-      bool have = !key.blank() && run.mipart[k] == key;
-      if (!have) {
-        have = readfile(run, run.migrid[k], dir, annpart, "mi");
-        run.mipart[k] = have ? key : Text<8>();
+      if (key.blank() || !(run.mipart[k] == key)) {
+        run.mifound[k] = readstate(run, run.migrid[k], k, MI, annpart);
+        run.mipart[k] = key;
       }
-      if (have)
+      if (run.mifound[k])
         add2(q[0], run.sums[MI].slice[s], yf, run.migrid[k]);
-      if (readfile(run, rb, dir, part, "pmp"))
+      if (readstate(run, rb, k, PMP, part))
         add2(q[0], run.sums[PMP].slice[s], 1.0, rb);
-      if (readfile(run, rb, dir, part, "rcg"))
+      if (readstate(run, rb, k, RCG, part))
         add2(q[2], run.sums[RCG].slice[s], 1.0, rb);
     }
     // Surface-water and commingled returns inside the mound are taken by the
     // mound itself, not recharged through the model.
-    if (readfile(run, rb, dir, part, "rcs"))
+    if (readstate(run, rb, k, RCS, part))
       condadd2(q[3], run.sums[RCS].slice[s], rb, run.mound);
-    if (readfile(run, rb, dir, part, "rcc"))
+    if (readstate(run, rb, k, RCC, part))
       condadd2(q[4], run.sums[RCC].slice[s], rb, run.mound);
   }
 

@@ -14,14 +14,22 @@ struct Run;
 // Reads the cell array file dir/part.label (text, or one unformatted record
 // in BIN mode) into a. The directory is cut after its last non-blank
 // character (one blank when all blank); part and label are used as given.
-// A missing file gives all zeros without a message. In BIN mode a file that
-// cannot be opened, or whose record is not exactly one grid of finite values
-// between matching length words, is reported ("Cannot open file " /
-// "Cannot read file ") and gives all zeros; a bad text file ends the run.
-// Returns false when a is all zero because no grid was read, so that callers
-// can skip summing it. Does not allocate.
+// A missing file gives all zeros without a message and returns false, so
+// that callers can skip summing it; otherwise returns true. A file that is
+// there but cannot be read ends the run through error2 with its name: text
+// as readreal says; in BIN mode "Cannot open file " or "Cannot read file "
+// (with why on the console) unless the file starts with one record of at
+// least 53,790 finite values, of which the first 53,790 are taken, ended by
+// a length word equal to the leading one or by the end of the file. Does
+// not allocate.
 bool readfile(Run &run, CellArray &a, std::string_view dir,
               std::string_view part, std::string_view label);
+
+// readfile of state's (0 CO, 1 KS, 2 NE) file of the given kind for the
+// period part, in the state's data folder; a missing file is counted in
+// run.missing. Does not allocate.
+bool readstate(Run &run, CellArray &a, int state, SumId kind,
+               std::string_view part);
 
 // Writes factor * a to dir/year.name (text: one list-directed record per
 // grid row; BIN: one unformatted record); writes nothing, and leaves an

@@ -61,8 +61,9 @@ bool in_transient(const Run &run, int y) {
 }
 
 // The kinds of per-state files in the order a period reads them.
-constexpr const auto &KIND = STATEKINDS;
-constexpr int NKIND = int(STATEKINDS.size());
+constexpr std::string_view KIND[] = {"agw", "asw", "aco", "mi",
+                                     "pmp", "rcg", "rcs", "rcc"};
+constexpr int NKIND = 8;
 // Kinds read only where the state pumps (not under NOPUMP).
 constexpr bool PUMPED[NKIND] = {true, false, false, true,
                                 true, true,  false, false};
@@ -695,7 +696,7 @@ int inventory(Run &run, Stopper &stop) {
 void print_summary(const Run &run, int status) {
   (void)status;
   int missing = 0;
-  for (const auto &kind : run.missingfiles)
+  for (const auto &kind : run.missing)
     for (int n : kind)
       missing += n;
   if (report_count() == 0 && missing == 0)
@@ -709,17 +710,18 @@ void print_summary(const Run &run, int status) {
   if (missing > 0) {
     t.clear();
     console_line(msg::SUMMARY_MISSING, t.num(missing).view());
-    for (int kind = 0; kind < NKIND; ++kind) {
+    for (int kind = 0; kind < NSUMS; ++kind) {
       t.clear();
       for (int k = 0; k < NSTATE; ++k) {
-        const int n = run.missingfiles[std::size_t(kind)][std::size_t(k)];
+        const int n = run.missing[std::size_t(kind)][std::size_t(k)];
         if (n > 0)
           t.add(" ").add(run.statecode[std::size_t(k)].full()).add(" ").num(n);
       }
       if (t.view().empty())
         continue;
       Tail l;
-      l.add("quon:   ").add(KIND[kind]).add(KIND[kind].size() == 2 ? " " : "");
+      l.add("quon:   ").add(SUMLABEL[std::size_t(kind)]);
+      l.add(SUMLABEL[std::size_t(kind)].size() == 2 ? " " : "");
       console_line(l.add(t.view()).view());
     }
   }

@@ -26,14 +26,26 @@ bool next_word(Run &run, std::string_view line, Word &w) {
   return err == 0;
 }
 
-// Directory and store names keep only their first 16 characters.
+// Store names keep only their first 16 characters.
 Name first16(const Word &w) { return Name(w.full().substr(0, NAMELEN)); }
+
+// Reads a folder word: kept whole, as every file of a state or of the store
+// lies below it. A word longer than a file name ends the run: cut, it would
+// name another folder, and every file looked for there would count as zeros.
+bool next_folder(Run &run, std::string_view line, Word &w) {
+  int start = run.linepos;
+  eol(line, start); // the word's first character
+  const bool ok = next_word(run, line, w);
+  const bool quoted = ok && line[std::size_t(start) - 1] == '"';
+  if (ok && run.linepos - start - (quoted ? 2 : 0) > WORDLEN)
+    endrun(msg::FOLDER_TOO_LONG, line);
+  return ok;
+}
 
 void kw_file(Run &run, std::string_view line) {
   Word w;
-  if (!next_word(run, line, w))
+  if (!next_folder(run, line, run.storedir))
     error(msg::FILE_DIRECTORY);
-  run.storedir = first16(w);
   for (int i = 1; i <= 3; ++i) {
     const bool ok = next_word(run, line, w);
     run.storenames[i - 1] = first16(w);
@@ -44,13 +56,9 @@ void kw_file(Run &run, std::string_view line) {
 }
 
 void kw_dir(Run &run, std::string_view line) {
-  Word w;
-  for (int i = 0; i < NSTATE; ++i) {
-    const bool ok = next_word(run, line, w);
-    run.statedir[i] = first16(w);
-    if (!ok)
+  for (int i = 0; i < NSTATE; ++i)
+    if (!next_folder(run, line, run.statedir[i]))
       error(msg::DIR_READ, line);
-  }
 }
 
 void kw_append(Run &run, std::string_view) { run.append = 1; }

@@ -146,17 +146,31 @@ TEST_F(Budget, MoreZonesThanStates) {
             f10({"2.0", "3.0", "0.0", "0.0", "0.0", "5.0"}));
 }
 
-TEST_F(Budget, FewerZonesThanStatesShowTheFirstStates) {
-  zones({"CO", "KS"});
-  small_year();
-  run->budzone[cell(3, 1)] = 0;
-  budget(*run, "1951", rech);
-  const std::string row = report();
-  ASSERT_EQ(row.size(), 5u + 9u * 3u * 10u + 1u);
-  EXPECT_EQ(row.substr(5, 30), f10({"10.0", "20.0", "30.0"}));
-  EXPECT_EQ(row.substr(5 + 7 * 30, 30), f10({"0.0", "0.0", "0.0"}));
-  // Slice 0 still gets all three states.
-  EXPECT_EQ(sum(PMP, 0, 100, 100), 30.5);
+// Each state group's total is that of all three states, also of those
+// without a column: pumping 10 + 20 + 30.5, NE's return -1.
+TEST_F(Budget, FewerZonesThanStatesShowTheFirstStatesAndTheWholeTotal) {
+  const struct {
+    std::initializer_list<const char *> names;
+    std::string pmp, rcs;
+  } cases[] = {
+      {{"CO"}, f10({"10.0", "60.5"}), f10({"0.0", "-1.0"})},
+      {{"CO", "KS"},
+       f10({"10.0", "20.0", "60.5"}),
+       f10({"0.0", "0.0", "-1.0"})},
+  };
+  for (const auto &k : cases) {
+    std::filesystem::remove("fort.2");
+    run = make_run();
+    zones(k.names);
+    small_year();
+    budget(*run, "1951", rech);
+    const std::string row = report();
+    const std::size_t w = k.pmp.size();
+    ASSERT_EQ(row.size(), 5u + 9u * w + 1u);
+    EXPECT_EQ(row.substr(5, w), k.pmp);
+    EXPECT_EQ(row.substr(5 + 7 * w, w), k.rcs);
+    EXPECT_EQ(sum(PMP, 0, 100, 100), 30.5); // slice 0 gets all three
+  }
 }
 
 TEST_F(Budget, NoZonesWriteNothing) {

@@ -147,6 +147,17 @@ TEST_F(ReadFlags, HeaderWordsAndNameWidths) {
   EXPECT_EQ(names[4].trimmed(), "word");
   EXPECT_EQ(at(5, 1), 5);
 
+  // Bytes outside ASCII stay inside their names (UTF-8 letters).
+  const std::string utf8 = "R\xC3\xADo \"R\xC3\xADo Platte\"\tS\xC3\xBC"
+                           "d";
+  grid_file("u.txt", &utf8, {"123"});
+  read("u.txt", 9);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(names[0].trimmed(), "R\xC3\xADo");
+  EXPECT_EQ(names[1].trimmed(), "R\xC3\xADo Platte");
+  EXPECT_EQ(names[2].trimmed(), "S\xC3\xBC"
+                                "d");
+
   // Sub-area names are 10 characters wide.
   grid_file("s.txt", &header, {});
   readflags<SUBNAMELEN>(in, "s.txt", *grid, NROW, NCOL,

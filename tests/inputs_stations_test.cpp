@@ -48,10 +48,10 @@ TEST_F(ReadStation, ReadsStationsAndYearsUpToEnd) {
                         "\n"
                         "Alpha 100.5 200 extra words\n"
                         "Beta\t-3e2 4.5\n"
-                        "Gamma 1 2\n"
+                        "G\xC3\xA1mma 1 2\n" // UTF-8 letters stay
                         "END\n"
                         "Delta 5 6\n");
-  write_file("ppt.txt", "year Alpha Beta Gamma\n"
+  write_file("ppt.txt", "year Alpha Beta G\xC3\xA1mma\n"
                         "1950 10.5 11 12\n"
                         "#1951 1 1 1\n"
                         "1910 1 2 3 99\n"
@@ -69,7 +69,7 @@ TEST_F(ReadStation, ReadsStationsAndYearsUpToEnd) {
   EXPECT_EQ(st.drift, 2);
   EXPECT_EQ(st.name[0].trimmed(), "Alpha");
   EXPECT_EQ(st.name[1].trimmed(), "Beta");
-  EXPECT_EQ(st.name[2].trimmed(), "Gamma");
+  EXPECT_EQ(st.name[2].trimmed(), "G\xC3\xA1mma");
   EXPECT_EQ(st.x[0], 100.5);
   EXPECT_EQ(st.y[0], 200.0);
   EXPECT_EQ(st.x[1], -300.0);

@@ -105,6 +105,27 @@ TEST_F(CellFiles, PathTrimsTheDirectoryOnlyAndKeepsABlankOne) {
   EXPECT_TRUE(same_bits(buf, b));
 }
 
+// Folders of up to 256 characters are used whole, in the paths of the
+// state files (missing ones counted) and of the store files.
+TEST_F(CellFiles, LongFoldersMakeWholePaths) {
+  std::string folder;
+  for (int i = 0; i < 31; ++i)
+    folder += "abcdefg/";
+  folder += "abcdefgh";
+  ASSERT_EQ(folder.size(), std::size_t(WORDLEN));
+  fs::create_directories(folder);
+  run->binmode = 1;
+  run->statedir[1].set(folder);
+  const CellArray a = pattern();
+  write_file(folder + "/1950.07.pmp", bin_grid(a));
+  EXPECT_TRUE(readstate(*run, buf, 1, PMP, "1950.07"));
+  EXPECT_TRUE(same_bits(buf, a));
+  EXPECT_FALSE(readstate(*run, buf, 1, PMP, "1950.08"));
+  EXPECT_EQ(run->missing[PMP][1], 1);
+  storemonth(*run, a, 1.0, 1950, run->statedir[1].full(), "area_name_longer");
+  EXPECT_EQ(read_file(folder + "/1950.area_name_longer"), bin_grid(a));
+}
+
 TEST_F(CellFiles, MissingFileGivesZerosSilently) {
   for (int mode = 0; mode <= 1; ++mode) {
     run->binmode = mode;
@@ -136,9 +157,38 @@ TEST_F(CellFiles, UnformattedRecordReadsBitForBit) {
   EXPECT_TRUE(same_bits(buf, a));
 }
 
-// Every damaged record is reported and leaves zeros, never the previous
-// grid nor a half-read one.
-TEST_F(CellFiles, DamagedUnformattedRecordsAreReportedAndGiveZeros) {
+// What the Fortran runtime accepts and stored files may rely on: a record
+// longer than a grid (its first 53,790 values are read), a missing trailing
+// length word, and whatever follows a whole first record.
+TEST_F(CellFiles, UnformattedRecordsTheRuntimeAccepts) {
+  run->binmode = 1;
+  const CellArray a = pattern();
+  const std::string good = bin_grid(a);
+  std::string longer = bin_record(a.data(), NCELL, 430328, 430328);
+  longer.insert(430324, 8, '\xff'); // a 53,791st value, never looked at
+  const struct {
+    const char *what;
+    std::string bytes;
+  } cases[] = {
+      {"no trailing length word", good.substr(0, good.size() - 4)},
+      {"record of 53,791 values", longer},
+      {"longer, no trailing length word", longer.substr(0, longer.size() - 4)},
+      {"a second record after the first", good + bin_record(a.data(), 1, 8, 8)},
+  };
+  for (const auto &k : cases) {
+    SCOPED_TRACE(k.what);
+    write_file("co/1950.01.rcg", k.bytes);
+    buf.fill(0.0);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(readfile(*run, buf, "co", "1950.01", "rcg"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(same_bits(buf, a));
+  }
+}
+
+// Any other damage ends the run as a damaged text file does: the record in
+// the report file names the file, the console says why as well.
+TEST_F(CellFiles, DamagedUnformattedRecordsEndTheRun) {
   run->binmode = 1;
   CellArray a = pattern();
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -147,41 +197,55 @@ TEST_F(CellFiles, DamagedUnformattedRecordsAreReportedAndGiveZeros) {
   withnan[NCELL / 2] = nan;
   withinf[7] = -inf;
   const std::string good = bin_grid(a);
+  const std::string text = text_grid(a);
+  std::int32_t text_head; // its first four characters, read as a length
+  std::memcpy(&text_head, text.data(), 4);
 
+  const std::string tail = "after the record differs";
   const struct {
     const char *what;
-    std::string bytes;
+    std::string bytes, why; // why: part of the console's second line
   } cases[] = {
-      {"short file", good.substr(0, 1000)},
-      {"no trailing marker", good.substr(0, good.size() - 4)},
-      {"empty file", ""},
-      {"wrong leading marker", bin_record(a.data(), NCELL, 430312, 430320)},
-      {"wrong trailing marker", bin_record(a.data(), NCELL, 430320, 430312)},
-      {"record of 100 values", bin_record(a.data(), 100, 800, 800)},
-      {"values short of the marker",
-       bin_record(a.data(), NCELL - 1, 430320, 430320) + std::string(8, 'x')},
-      {"record of 53,791 values",
-       bin_record(a.data(), NCELL, 430328, 430328).insert(430324, 8, '\0')},
-      {"big-endian markers",
-       bin_record(a.data(), NCELL, 0xF0900600, 0xF0900600)},
-      {"NaN inside", bin_grid(withnan)},
-      {"infinity inside", bin_grid(withinf)},
+      {"empty file", "", "the file is empty"},
+      {"three bytes", good.substr(0, 3), "inside its first length word"},
+      {"short file", good.substr(0, 1000), "before the record"},
+      {"wrong leading length word", bin_record(a.data(), NCELL, 430312, 430320),
+       "shorter than a grid of 53,790 values; the length word says 430312"},
+      {"record of 100 values", bin_record(a.data(), 100, 800, 800), "says 800"},
+      {"big-endian length words",
+       bin_record(a.data(), NCELL, 0xF0900600, 0xF0900600), "says -258996736"},
+      {"text grid under BIN", text, "says " + std::to_string(text_head)},
+      {"wrong trailing length word",
+       bin_record(a.data(), NCELL, 430320, 430312), tail},
+      {"trailing length word cut", good.substr(0, good.size() - 2), tail},
+      {"values short of the length word",
+       bin_record(a.data(), NCELL - 1, 430320, 430320) + std::string(8, 'x'),
+       tail},
+      {"NaN inside", bin_grid(withnan),
+       "not a finite number at row 83, column 164"},
+      {"infinity inside", bin_grid(withinf), "at row 1, column 8"},
   };
   for (const auto &k : cases) {
     SCOPED_TRACE(k.what);
     write_file("co/1950.01.rcg", k.bytes);
-    // The buffer holds another file's grid before the call.
-    readfile(*run, buf, "co", "1950.01", "pmp"); // missing: zeros
-    buf = a;
+    fs::remove("fort.2");
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(readfile(*run, buf, "co", "1950.01", "rcg"));
+    EXPECT_THROW(readfile(*run, buf, "co", "1950.01", "rcg"), RunEnd);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "Cannot read file co/1950.01.rcg\n");
-    EXPECT_TRUE(all_zero(buf));
+    EXPECT_EQ(err.rfind("Cannot read file co/1950.01.rcg\n  ", 0), 0u) << err;
+    EXPECT_NE(err.find(k.why), std::string::npos) << err;
+    close_report();
+    EXPECT_EQ(read_file("fort.2"), " Cannot read file co/1950.01.rcg\n");
   }
-  // The record after a damaged one reads normally: the file was closed.
-  write_file("co/1950.01.rcg", good);
-  readfile(*run, buf, "co", "1950.01", "rcg");
+  // A file that is there but cannot be opened (a folder of its name).
+  fs::remove("co/1950.01.rcg");
+  fs::create_directory("co/1950.01.rcg");
+  EXPECT_THROW(readfile(*run, buf, "co", "1950.01", "rcg"), RunEnd);
+  close_report();
+  EXPECT_EQ(read_file("fort.2"), " Cannot open file co/1950.01.rcg\n");
+  // The file after a damaged one reads normally: the file was closed.
+  write_file("co/1950.01.pmp", good);
+  EXPECT_TRUE(readfile(*run, buf, "co", "1950.01", "pmp"));
   EXPECT_TRUE(same_bits(buf, a));
 }
 

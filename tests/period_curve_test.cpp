@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -97,6 +99,11 @@ TEST_F(Curve, IrrigatedShareBlendsTheTwoFunctions) {
   EXPECT_EQ(at(run->sums[ASW].slice[3], 2, 1), 1e-300);
   for (int s = 0; s < NSUMS; ++s)
     EXPECT_EQ(at(run->sums[s].slice[0], 1, 1), 0.0);
+  // The area files not written above are missing, and counted.
+  using Counts = std::array<int, NSTATE>;
+  EXPECT_EQ(run->missing[AGW], (Counts{0, 1, 1}));
+  EXPECT_EQ(run->missing[ASW], (Counts{1, 0, 0}));
+  EXPECT_EQ(run->missing[ACO], (Counts{1, 1, 0}));
 }
 
 TEST_F(Curve, SteadyYearUsesTheDrylandFunctionAndTouchesNoFile) {
@@ -124,7 +131,7 @@ TEST_F(Curve, MoundAndNopumpDecideWhichAreasCount) {
   run->mound[cell(1, 2)] = 1;
   run->mound[cell(2, 2)] = 1;
   run->mound[cell(3, 2)] = 1;
-  // Read, the damaged file would be reported.
+  // Read, the damaged file would end the run.
   write_file("ks/1950.agw", "damaged");
   Sparse().at(1, 2, 100.0).at(1, 3, 100.0).write("ks/1950.aco");
   Sparse().at(2, 2, 100.0).at(2, 3, 100.0).write("co/1950.asw");
@@ -201,17 +208,44 @@ TEST_F(Curve, SoilZeroRechargesItsOwnPrecipitation) {
   EXPECT_GT(hi, 30.0);
 }
 
-TEST_F(Curve, NegativePrecipitationEndsTheRunZeroDoesNot) {
+// A precipitation that ends the run keeps its record in the report file;
+// the console also names the cell, the year and, for a lookup outside the
+// function table, the soil and the function.
+TEST_F(Curve, BadPrecipitationEndsTheRunNamingItsCell) {
   one_station(1950, 0.0);
   evalcurve(*run, rch, 1, 1950);
   EXPECT_EQ(at(rch, 7, 7), 0.0);
 
-  one_station(1951, -3.0e-5);
-  EXPECT_THROW(evalcurve(*run, rch, 1, 1951), RunEnd);
-  close_report();
-  const std::string rec = read_file("fort.2");
-  EXPECT_EQ(rec.rfind(" Negative PPT ", 0), 0u) << rec;
-  EXPECT_NE(rec.find(" -3.0000000000000001E-005\n"), std::string::npos) << rec;
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double ppt;
+    int steady;
+    const char *record, *where;
+  } cases[] = {
+      {-3.0e-5, 1, " Negative PPT   -3.0000000000000001E-005\n",
+       "  at row 1, column 2, year 1951 of the steady period\n"},
+      {std::nan(""), 0, " Negative PPT                        NaN\n",
+       "  at row 1, column 2, year 1951\n"},
+      {inf, 0, " Negative PPT                   Infinity\n",
+       "  at row 1, column 2, year 1951\n"},
+      {200.05, 0, " Value out of range in BINFIND    200.05000000000001     \n",
+       "  at row 1, column 2, year 1951, soil 3, dryland recharge function; "
+       "its table covers 0 to 200\n"},
+  };
+  run->ibound[cell(1, 1)] = 0;
+  run->soil[cell(2, 1)] = 3;
+  for (const auto &k : cases) {
+    SCOPED_TRACE(k.ppt);
+    fs::remove("fort.2");
+    one_station(1951, k.ppt);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(evalcurve(*run, rch, k.steady, 1951), RunEnd);
+    const std::string err = testing::internal::GetCapturedStderr();
+    close_report();
+    const std::string rec = read_file("fort.2");
+    EXPECT_EQ(rec, k.record);
+    EXPECT_EQ(err, rec.substr(1) + k.where);
+  }
 }
 
 TEST_F(Curve, YearOutsideThePrecipitationTableEndsTheRun) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -227,18 +228,27 @@ TEST_F(Period, AnnualMunicipalFileIsSharedByTheMonths) {
     EXPECT_EQ(wel[i], "1   1   1  -0.504167") << i;
 }
 
-// The annual file is read once for the year; one that cannot be read is
-// tried (and reported) again every month, and counts as zeros each time.
-TEST_F(Period, DamagedAnnualMunicipalFileIsReportedEveryMonth) {
-  test::write_file("co/1950.mi", "not a record");
+// The annual file is looked for once a year and every month takes its
+// share. Each missing file is counted once, by kind and state; the pumping
+// files of a state under NOPUMP are not looked for.
+TEST_F(Period, MissingFilesAreCountedOnceByKindAndState) {
   Sparse().at(2, 1, 365.25).write("ks/1950.mi");
-  testing::internal::CaptureStderr();
+  Sparse().at(3, 3, 1.0).write("co/1950.02.rcs");
+  run->pumpflag[2] = 0;
   january();
   period(*run, r, " 2/1950", "1950.02", "1950", 1950, 28 * 86400, 1.0);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(test::count_of(err, "Cannot read file co/1950.mi"), 2) << err;
-  EXPECT_EQ(sum(MI, 1, 1, 1), 0.0);
   EXPECT_NEAR(sum(MI, 2, 2, 1), 59.0, 1e-12);
+  const std::array<std::array<int, NSTATE>, NSUMS> missing{{
+      {2, 2, 0}, // pmp
+      {1, 0, 0}, // mi: CO's once for the year, KS's was there
+      {0, 0, 0}, // agw, aco, asw: the annual evaluation's
+      {0, 0, 0},
+      {0, 0, 0},
+      {2, 2, 0}, // rcg
+      {1, 2, 2}, // rcs: CO's February was there
+      {2, 2, 2}, // rcc
+  }};
+  EXPECT_EQ(run->missing, missing);
 }
 
 TEST_F(Period, XfactorScalesIrrigationReturnsOfTheModelFilesOnly) {

@@ -364,5 +364,68 @@ TEST_F(EndToEnd, GeneratedScenarioThroughTheProgram) {
   EXPECT_GT(lines_of(t1.at("quon.wel")).size(), 1000u);
 }
 
+// Inputs a modeller may well have, through the program: a UTF-8 zone name
+// and a long data folder work; one damaged unformatted July file ends the
+// run naming the file, where it once counted as zeros.
+TEST_F(EndToEnd, NamesFoldersAndADamagedUnformattedFile) {
+  const std::string gen = QUON_BINARY_DIR "/tools/gen_scenario";
+  const std::string prog = QUON_BINARY_DIR "/quon";
+  const std::string opts =
+      " --years 1 --steady-years 0 --bin --seed 5 > /dev/null";
+  for (const char *d : {"plain", "names", "damaged"})
+    ASSERT_EQ(std::system((gen + " --out " + d + opts).c_str()), 0);
+
+  // "names": the CO folder renamed beyond 16 characters, with a UTF-8
+  // letter, and the first budget zone named "Río Platte".
+  const std::string folder = "datos_del_r\xC3\xADo_colorado_1950_a_1950";
+  fs::rename("names/co", "names/" + folder);
+  std::string par = read_file("names/quon.par");
+  par.replace(par.find("DIR co ks ne"), 12, "DIR " + folder + " ks ne");
+  write_file("names/quon.par", par);
+  const std::string zones = read_file("names/budget.zon");
+  ASSERT_EQ(zones.rfind("CO KS NE\n", 0), 0u);
+  write_file("names/budget.zon",
+             "\"R\xC3\xADo Platte\" KS NE\n" + zones.substr(9));
+
+  // "damaged": July's CO pumping file cut short.
+  const std::string july = read_file("damaged/co/1950.07.pmp");
+  ASSERT_GT(july.size(), 1000u);
+  write_file("damaged/co/1950.07.pmp", july.substr(0, 1000));
+
+  std::map<std::string, Files> made;
+  std::map<std::string, int> status;
+  for (const char *d : {"plain", "names", "damaged"}) {
+    const Files before = files_under(d);
+    const std::string cmd =
+        std::string("cd ") + d + " && " + prog + " quon.par 2> stderr.txt";
+    const int st = std::system(cmd.c_str());
+    status[d] = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    for (auto &[name, text] : files_under(d))
+      if (!before.count(name))
+        made[d][name] = std::move(text);
+  }
+  EXPECT_EQ(status["plain"], 0);
+  EXPECT_EQ(status["names"], 0) << made["names"]["stderr.txt"];
+  EXPECT_EQ(test::reports_of(made["names"]["stderr.txt"]), "");
+  // The same budget rows (CO's files were all found); only the header
+  // names the zone differently.
+  EXPECT_TRUE(made["names"].at("quon.wel") == made["plain"].at("quon.wel"));
+  const std::vector<std::string> plain = lines_of(made["plain"].at("fort.2"));
+  const std::vector<std::string> named = lines_of(made["names"].at("fort.2"));
+  ASSERT_EQ(named.size(), plain.size());
+  EXPECT_EQ(named[0].substr(0, 15), " YearR\xC3\xADo Platt"); // ten bytes
+  EXPECT_EQ(named[1], plain[1]);
+
+  EXPECT_EQ(status["damaged"], 1);
+  EXPECT_EQ(made["damaged"]["stderr.txt"].rfind(
+                "Cannot read file co/1950.07.pmp\n  the file ends before", 0),
+            0u)
+      << made["damaged"]["stderr.txt"];
+  const std::vector<std::string> report =
+      lines_of(made["damaged"].at("fort.2"));
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report.back(), " Cannot read file co/1950.07.pmp");
+}
+
 } // namespace
 } // namespace quon

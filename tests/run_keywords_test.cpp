@@ -82,6 +82,10 @@ TEST_F(Keywords, CommentsEmptyLinesTabsAndBadFirstWords) {
   // Tabs and carriage returns separate words like blanks.
   EXPECT_EQ(handle("\tWELL\tmodel.wel\r"), "");
   EXPECT_EQ(run->wellname.trimmed(), "model.wel");
+  // Letters outside ASCII belong to the word.
+  EXPECT_EQ(handle("WELL qu\xC3\xB6n.wel"), "");
+  EXPECT_EQ(run->wellname.trimmed(), "qu\xC3\xB6n.wel");
+  EXPECT_EQ(handle("WELL model.wel"), "");
   // An unclosed quote leaves no keyword at all.
   const std::string e = handle("\"WELL x.wel");
   EXPECT_NE(e.find("Invalid command \"WELL x.wel"), std::string::npos) << e;
@@ -100,13 +104,47 @@ TEST_F(Keywords, FlagKeywords) {
   EXPECT_EQ(run->optmound, 1);
 }
 
-TEST_F(Keywords, FileStoresDirectoryAndNamesCutTo16) {
+TEST_F(Keywords, FileKeepsItsFolderWholeAndCutsNamesTo16) {
   EXPECT_EQ(handle("FILE store_directory_long ppt area_name_longer_x rch"), "");
-  EXPECT_EQ(run->storedir.full(), "store_directory_");
+  EXPECT_EQ(run->storedir.trimmed(), "store_directory_long");
   EXPECT_EQ(run->storenames[0].trimmed(), "ppt");
   EXPECT_EQ(run->storenames[1].full(), "area_name_longer");
   EXPECT_EQ(run->storenames[2].trimmed(), "rch");
   EXPECT_EQ(run->nstore, 3);
+}
+
+// Folders are kept whole up to the length of a file name (quotes do not
+// count); a longer one would name another folder, so it ends the run.
+TEST_F(Keywords, FoldersUpTo256CharactersLongerOnesEndTheRun) {
+  const std::string f256 = "d/" + std::string(254, 'x');
+  const std::string q256 = "\"d " + std::string(254, 'y') + "\"";
+  const struct {
+    std::string line;
+    bool ends;
+  } cases[] = {
+      {"DIR " + f256 + " ks ne", false},  {"DIR co ks " + q256, false},
+      {"FILE " + f256 + " a b c", false}, {"FILE " + q256 + " a b c", false},
+      {"DIR co " + f256 + "z ne", true},  {"DIR co ks \"" + f256 + " \"", true},
+      {"FILE " + f256 + "z a b c", true},
+  };
+  for (const auto &k : cases) {
+    SCOPED_TRACE(k.line);
+    run = make_run();
+    std::filesystem::remove("fort.2");
+    if (!k.ends) {
+      EXPECT_EQ(handle(k.line), "");
+      const Word &folder =
+          k.line[0] == 'D'
+              ? (k.line[4] == 'd' ? run->statedir[0] : run->statedir[2])
+              : run->storedir;
+      EXPECT_EQ(folder.trimmed().size(), 256u);
+      EXPECT_EQ(folder.c[0], 'd');
+      continue;
+    }
+    EXPECT_EQ(handle_ending(k.line), 1);
+    EXPECT_EQ(last_err,
+              "Folder name longer than 256 characters in " + k.line + "\n");
+  }
 }
 
 TEST_F(Keywords, FileWithAMissingStoreNameEndsTheRun) {
@@ -127,7 +165,7 @@ TEST_F(Keywords, DirTakesThreeDirectoriesQuotedOnesMayHoldBlanks) {
   EXPECT_EQ(handle("DIR \"data co\" KS/dir ne_directory_longer"), "");
   EXPECT_EQ(run->statedir[0].trimmed(), "data co");
   EXPECT_EQ(run->statedir[1].trimmed(), "KS/dir");
-  EXPECT_EQ(run->statedir[2].full(), "ne_directory_lon");
+  EXPECT_EQ(run->statedir[2].trimmed(), "ne_directory_longer");
 
   const std::string e = handle("DIR a b");
   EXPECT_EQ(e.rfind("Error reading DIR DIR a b", 0), 0u) << e;

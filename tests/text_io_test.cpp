@@ -128,22 +128,32 @@ TEST_F(FileTest, RawReadsOfUnformattedRecords) {
   ASSERT_TRUE(f.open("u"));
   std::int32_t m = 0;
   double got[2] = {0, 0};
-  ASSERT_TRUE(f.read_raw(&m, 4));
+  ASSERT_EQ(f.read_raw(&m, 4), 4u);
   EXPECT_EQ(m, 16);
-  ASSERT_TRUE(f.read_raw(got, 16));
+  ASSERT_EQ(f.read_raw(got, 16), 16u);
   EXPECT_EQ(got[0], 1.5);
   EXPECT_EQ(got[1], -2.25);
-  ASSERT_TRUE(f.read_raw(&m, 4));
+  ASSERT_EQ(f.read_raw(&m, 4), 4u);
   EXPECT_EQ(m, 16);
   char c;
-  EXPECT_FALSE(f.read_raw(&c, 1));
+  EXPECT_EQ(f.read_raw(&c, 1), 0u);
 
-  // A file cut short: the read fails and keeps what was there.
+  // A file cut short: the count says how much was there, and it is kept.
   test::write_file("cut", bytes.substr(0, 10));
   ASSERT_TRUE(f.open("cut"));
   char buf[24] = {};
-  EXPECT_FALSE(f.read_raw(buf, 24));
+  EXPECT_EQ(f.read_raw(buf, 24), 10u);
   EXPECT_EQ(std::string(buf, 10), bytes.substr(0, 10));
+
+  // Skipping counts the same way, also beyond one buffer's worth.
+  std::string big(InFile::BUFSIZE + 100, 'x');
+  big.replace(InFile::BUFSIZE + 10, 4, "mark");
+  test::write_file("big", big);
+  ASSERT_TRUE(f.open("big"));
+  EXPECT_EQ(f.skip_raw(InFile::BUFSIZE + 10), InFile::BUFSIZE + 10);
+  ASSERT_EQ(f.read_raw(buf, 4), 4u);
+  EXPECT_EQ(std::string(buf, 4), "mark");
+  EXPECT_EQ(f.skip_raw(1000), 86u);
 }
 
 TEST_F(FileTest, OpeningByName) {

@@ -59,10 +59,15 @@ std::string ends_run(InFile &in, const std::string &name, int rows, int cols,
 
 // ---- Lines and words --------------------------------------------------------
 
-TEST(Linefix, ControlCharactersBecomeBlanks) {
+TEST(Linefix, ControlCharactersBecomeBlanksUtf8Stays) {
   std::string s = "\t#x\x7f\x80y\r";
   EXPECT_EQ(linefix(s), 0) << "the tab is the first character, not the #";
-  EXPECT_EQ(s, " #x  y ");
+  EXPECT_EQ(s, " #x \x80y ");
+  s = "WELL\tqu\xC3\xB6n.wel \"R\xC3\xADo Platte\"\xFF";
+  EXPECT_EQ(linefix(s), 0);
+  EXPECT_EQ(s, "WELL qu\xC3\xB6n.wel \"R\xC3\xADo Platte\"\xFF");
+  s = "\xC2\xA0";
+  EXPECT_EQ(linefix(s), 0) << "a no-break space is not a blank";
   s = "# comment\t";
   EXPECT_EQ(linefix(s), 1);
   s = " \t \t\x01 ";

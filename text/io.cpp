@@ -239,33 +239,43 @@ void InFile::backspace() {
     p_->putback = true;
 }
 
-bool InFile::read_raw(void *dst, std::size_t n) {
+std::size_t InFile::read_raw(void *dst, std::size_t n) {
   Impl &f = *p_;
   if (f.fd < 0)
-    return false;
+    return 0;
   f.putback = false;
   char *out = static_cast<char *>(dst);
   // Bytes already buffered come first.
   const std::size_t have = std::min(n, std::size_t(f.lim - f.pos));
   std::memcpy(out, f.pos, have);
   f.pos += have;
-  out += have;
-  n -= have;
-  while (n > 0) {
-    if (f.eof)
-      return false;
-    const ssize_t got = ::read(f.fd, out, n);
+  std::size_t done = have;
+  while (done < n && !f.eof) {
+    const ssize_t got = ::read(f.fd, out + done, n - done);
     if (got > 0) {
-      out += got;
-      n -= std::size_t(got);
+      done += std::size_t(got);
       continue;
     }
     if (got < 0 && errno == EINTR)
       continue;
     f.eof = true;
-    return false;
   }
-  return true;
+  return done;
+}
+
+std::size_t InFile::skip_raw(std::size_t n) {
+  Impl &f = *p_;
+  if (f.fd < 0)
+    return 0;
+  f.putback = false;
+  std::size_t done = 0;
+  for (;;) {
+    const std::size_t k = std::min(n - done, std::size_t(f.lim - f.pos));
+    f.pos += k;
+    done += k;
+    if (done == n || !f.fill())
+      return done;
+  }
 }
 
 std::string_view InFile::name() const { return {p_->name, p_->namelen}; }

@@ -50,9 +50,13 @@ public:
   // it again. Only one record can be put back.
   void backspace();
 
-  // Reads exactly n raw bytes (for unformatted records). False on end of
-  // file or a read error; the bytes read so far are in dst.
-  bool read_raw(void *dst, std::size_t n);
+  // Reads up to n raw bytes (for unformatted records) into dst; returns the
+  // count read, fewer than n only at the end of the file or on a read error.
+  std::size_t read_raw(void *dst, std::size_t n);
+
+  // Steps over up to n raw bytes; returns the count passed, fewer than n
+  // only at the end of the file or on a read error.
+  std::size_t skip_raw(std::size_t n);
 
   // Name the file was opened under (trimmed).
   std::string_view name() const;

@@ -9,6 +9,7 @@
 
 #include "utl.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -188,8 +189,10 @@ int parse_real(std::string_view s, double &value) noexcept {
 int linefix(std::span<char> line) noexcept {
   bool blank = true;
   for (char &c : line) {
+    // Bytes from 128 up are kept: they are the letters of UTF-8 names
+    // (Río, quön.wel), which would otherwise fall apart into words.
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 32 || u > 126)
+    if (u < 32 || u == 127)
       c = ' ';
     else if (c != ' ')
       blank = false;
@@ -623,13 +626,16 @@ void console(std::string_view a, std::string_view b = {}) {
   std::fflush(stderr);
 }
 
-// Writes the record to the report file and its text to the console, then
-// ends the run.
-[[noreturn]] void end_with(const fmt::ListRecord &rec) {
+// Writes the record to the report file and its text (and the detail, if
+// any) to the console, then ends the run.
+[[noreturn]] void end_with(const fmt::ListRecord &rec,
+                           std::string_view detail = {}) {
   const std::string_view v = rec.view();
   // The console first: it keeps the message even when the report file
   // cannot.
   console(v.substr(v.empty() || v[0] != ' ' ? 0 : 1));
+  if (!detail.empty())
+    console("  ", detail);
   report_record(v);
   throw RunEnd{1};
 }
@@ -678,6 +684,28 @@ void strict_end(std::string_view a, std::string_view b) {
 void set_before_console(void (*fn)()) noexcept { before_console = fn; }
 
 void console_line(std::string_view a, std::string_view b) { console(a, b); }
+Detail &Detail::text(std::string_view s) noexcept {
+  const std::size_t k = std::min(s.size(), sizeof buf_ - n_);
+  std::memcpy(buf_ + n_, s.data(), k);
+  n_ += k;
+  return *this;
+}
+
+Detail &Detail::integer(std::int64_t v) noexcept {
+  char t[24];
+  const auto r = std::to_chars(t, t + sizeof t, v);
+  return text({t, std::size_t(r.ptr - t)});
+}
+
+Detail &Detail::real(double v) noexcept {
+  char t[32];
+  const auto r = std::to_chars(t, t + sizeof t, v);
+  return text({t, r.ec == std::errc() ? std::size_t(r.ptr - t) : 0});
+}
+
+Detail &Detail::cell(int row, int col) noexcept {
+  return text(msg::AT_ROW).integer(row).text(msg::AT_COLUMN).integer(col);
+}
 
 void error(std::string_view msg, std::string_view tail) {
   tail = tail.substr(0, std::size_t(length0(tail)));
@@ -695,11 +723,12 @@ void warning_record(std::string_view rec) {
   strict_end(text, {});
 }
 
-void error2(std::string_view msg, std::string_view name) {
+void error2(std::string_view msg, std::string_view name,
+            std::string_view detail) {
   char buf[RECMAX];
   fmt::ListRecord rec(buf, sizeof buf);
   rec.text(trimmed1(msg)).text(" ").text(trimmed1(name));
-  end_with(rec);
+  end_with(rec, detail);
 }
 
 void errorint(std::string_view msg, std::int64_t value) {
@@ -709,11 +738,11 @@ void errorint(std::string_view msg, std::int64_t value) {
   end_with(rec);
 }
 
-void errordbl(std::string_view msg, double value) {
+void errordbl(std::string_view msg, double value, std::string_view detail) {
   char buf[RECMAX];
   fmt::ListRecord rec(buf, sizeof buf);
   rec.text(trimmed1(msg)).text(" ").real(value);
-  end_with(rec);
+  end_with(rec, detail);
 }
 
 void endrun(std::string_view msg, std::string_view tail) {

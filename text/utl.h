@@ -26,9 +26,10 @@ inline constexpr int BADVALUE = 5010;
 // Conversion status of an integer that does not fit 32 bits.
 inline constexpr int OVERFLOWED = 5011;
 
-// Turns every character below code 32 or above 126 into a blank. Returns 1
-// for a comment line (first character "#"), -1 for a line of blanks only,
-// else 0.
+// Turns every control character (below code 32, tabs and carriage returns
+// included, and 127) into a blank; bytes from 128 up stay, so UTF-8 names
+// keep their letters. Returns 1 for a comment line (first character "#"),
+// -1 for a line of blanks only, else 0.
 int linefix(std::span<char> line) noexcept;
 
 // Position of the last non-blank character; 0 (length0) or 1 (length) when
@@ -95,10 +96,31 @@ void warning_record(std::string_view rec);
 // Ending reporters: write one list-directed record to the report file (the
 // message trimmed, a blank, then the name trimmed / the integer / the real),
 // write the same text on standard error, and end the run (throw RunEnd with
-// status 1).
-[[noreturn]] void error2(std::string_view msg, std::string_view name);
+// status 1). A detail, when given, says where or why on standard error only:
+// a line of its own after the message, indented by two blanks; the report
+// file keeps the record as it is.
+[[noreturn]] void error2(std::string_view msg, std::string_view name,
+                         std::string_view detail = {});
 [[noreturn]] void errorint(std::string_view msg, std::int64_t value);
-[[noreturn]] void errordbl(std::string_view msg, double value);
+[[noreturn]] void errordbl(std::string_view msg, double value,
+                           std::string_view detail = {});
+
+// Builds the detail line of an ending message in its own fixed buffer:
+// texts as they are, numbers in their shortest form that reads back the same
+// value. Text past the buffer's end is dropped. Never allocates.
+class Detail {
+public:
+  Detail &text(std::string_view s) noexcept;
+  Detail &integer(std::int64_t v) noexcept;
+  Detail &real(double v) noexcept;
+  // "at row r, column c".
+  Detail &cell(int row, int col) noexcept;
+  std::string_view view() const noexcept { return {buf_, n_}; }
+
+private:
+  char buf_[2 * WORDLEN];
+  std::size_t n_ = 0;
+};
 
 // Writes a + b as one line on standard error, not counted as a report (the
 // summary at the end of a run).
