@@ -86,34 +86,39 @@ def draw_budget(budget, out, subareas=None, title=None):
                    budget.values[:, g, nz])
         if group == "RchRcp_af" and budget.steady is not None:
             # The steady period's row stands apart, left of the years.
-            x = (years[0] if years else 0) - 2
+            gap = max(2.0, 0.08 * len(years))
+            width = max(0.6, 0.04 * len(years))
+            x = (years[0] if years else 0) - gap
             bottom = 0.0
             for v, colour in zip(np.nan_to_num(budget.steady[:nz]), colours):
-                ax.bar([x], [v], bottom=bottom, color=colour, width=0.6,
+                ax.bar([x], [v], bottom=bottom, color=colour, width=width,
                        hatch="//", edgecolor="white")
                 bottom += v
             ax.plot([x], [budget.steady[nz]], "k*", markersize=8)
-            ax.axvline(x + 1, color="0.5", linestyle="--", linewidth=0.8)
-            shown = years[::max(1, len(years) // 5)]
+            ax.axvline(x + gap / 2, color="0.5", linestyle="--",
+                       linewidth=0.8)
+            shown = years[::max(1, -(-len(years) // 4))]
             ax.set_xticks([x] + shown, ["SS"] + [str(y) for y in shown])
         if (r, c) == (0, 0):
-            handles, labels = ax.get_legend_handles_labels()
-            fig.legend(handles, labels, loc="upper right", fontsize=9,
-                       ncol=len(labels), frameon=False, title="budget zones "
-                       "(state groups: column 1 CO, 2 KS, 3 NE)",
-                       title_fontsize=8, bbox_to_anchor=(0.99, 1.0))
+            zone_handles = ax.get_legend_handles_labels()
     notes = fig.add_subplot(grid[0, 2:])
     notes.axis("off")
+    if years:
+        notes.legend(*zone_handles, loc="upper left", fontsize=9, ncol=4,
+                     frameon=False, title="budget zones (the state groups "
+                     "hold CO, KS, NE in columns 1, 2, 3)", title_fontsize=9)
     lines = [f"{len(years)} transient years" +
              (f", {years[0]}-{years[-1]}" if years else ""),
-             "steady row: " + ("shown left of the years in the precipitation"
-                               " recharge panel (hatched)"
-                               if budget.steady is not None else "none"),
+             "steady row (SS): " + ("hatched, left of the years in the "
+                                    "precipitation recharge panel"
+                                    if budget.steady is not None else "none"),
              f"{len(budget.other)} other lines in the report file "
              "(warnings, errors)"]
-    notes.text(0.02, 0.35, "\n".join(lines), fontsize=9, va="center",
+    notes.text(0.02, 0.3, "\n".join(lines), fontsize=9, va="center",
                transform=notes.transAxes)
     if subareas:
+        key = fig.add_subplot(grid[1, 3])
+        key.axis("off")
         for k, (table, what) in enumerate(zip(subareas, (
                 "Pumping", "Recharge"))):
             ax = fig.add_subplot(grid[3, 2 * k:2 * k + 2])
@@ -126,8 +131,10 @@ def draw_budget(budget, out, subareas=None, title=None):
                 parts = table.values.sum(axis=2).T
                 _stack(ax, table.years, parts,
                        _zone_colours(len(table.names)), table.names)
-                ax.legend(fontsize=6, ncol=2, loc="upper left",
-                          bbox_to_anchor=(1.0, 1.0), frameon=False)
+        if table.years:
+            key.legend(*ax.get_legend_handles_labels(), loc="center",
+                       fontsize=8, ncol=2, frameon=False,
+                       title="sub-areas (bottom row)", title_fontsize=9)
     if title:
         fig.suptitle(title, fontsize=12, x=0.02, ha="left")
     save(fig, out)
