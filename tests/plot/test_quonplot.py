@@ -120,6 +120,7 @@ def test_zone_grids(tmp_path, header, rows, names, codes):
     ("1,2,,4," + ",".join(["1"] * 322), [1.0, 2.0, 0.0, 4.0]),
     ("2*7.5 1.0d1 1.5+1 322*0", [7.5, 7.5, 10.0, 15.0]),
     ("5 /", [5.0, 0.0]),
+    ("1 2\n,3 " + " ".join(["0"] * 323), [1.0, 2.0, 3.0, 0.0]),
 ])
 def test_free_format_grids(tmp_path, row, first):
     path = tmp_path / "g.txt"
@@ -148,12 +149,12 @@ def png_size(path):
 
 @pytest.mark.parametrize("args,size", [
     (["map", "quon.rch", "--period", "1950-07", "--ibound", "ibound.zon"],
-     (1000, 620)),
+     (1000, 560)),
     (["map", "store/1949.ppt", "--stations", "stations.loc", "--ibound",
-      "ibound.zon", "--title", "Rain"], (1000, 620)),
-    (["map", "subarea.zon"], (1000, 620)),
-    (["map", "1950.csv", "--column", "mi_af"], (1000, 620)),
-    (["map", "terrain.plt"], (1000, 620)),
+      "ibound.zon", "--title", "Rain"], (1000, 560)),
+    (["map", "subarea.zon"], (1000, 560)),
+    (["map", "1950.csv", "--column", "mi_af"], (1000, 560)),
+    (["map", "terrain.plt"], (1000, 560)),
     (["budget", "fort.2", "--subareas", "quon"], (1500, 1400)),
 ])
 def test_commands_write_pictures(text_run, tmp_path, monkeypatch, capsys,

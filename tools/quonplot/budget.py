@@ -52,8 +52,11 @@ def _stack(ax, years, parts, colours, labels, total=None):
         missing += int(np.isnan(total).sum())
         ax.plot(years, total, color="black", marker=".", linewidth=1.2,
                 label="total")
-    ax.set_ymargin(0.08)
-    ax.autoscale_view()
+    top = np.nanmax([filled.sum(axis=0).max() if len(parts) else 0.0,
+                     np.nanmax(total) if total is not None and
+                     np.isfinite(total).any() else 0.0])
+    if top > 0:
+        ax.set_ylim(0, top * 1.08)  # room above the total line
     if missing:
         ax.text(0.01, 0.97, f"{missing} value(s) too wide for the table "
                 "(****), left out", transform=ax.transAxes, fontsize=7,
@@ -95,6 +98,9 @@ def draw_budget(budget, out, subareas=None, title=None):
                        hatch="//", edgecolor="white")
                 bottom += v
             ax.plot([x], [budget.steady[nz]], "k*", markersize=8)
+            high = np.nanmax(np.append(budget.steady, bottom))
+            if np.isfinite(high) and high * 1.08 > ax.get_ylim()[1]:
+                ax.set_ylim(0, high * 1.08)
             ax.axvline(x + gap / 2, color="0.5", linestyle="--",
                        linewidth=0.8)
             shown = years[::max(1, -(-len(years) // 4))]

@@ -20,7 +20,7 @@ ZERO = "#ffffff"
 OVERFLOW = "#ff00ff"
 NOZONE = "#ececec"
 FIXED = "#4a3b2a"  # constant-head cells: in the model, never recharged
-MAP_SIZE = (10.0, 6.2)  # inches at DPI: 1000 x 620 pixels
+MAP_SIZE = (10.0, 5.6)  # inches at DPI: 1000 x 560 pixels
 DPI = 100
 FORMATS = (".png", ".svg", ".pdf")
 
@@ -75,9 +75,14 @@ def _amount_norm(values):
 
 
 def _zone_colours(n):
+    """n distinct colours: tab10 for up to 10 zones, else tab20 then
+    tab20b (40 colours, beyond the 24 names a zone grid may hold)."""
     from matplotlib import colormaps
-    base = colormaps["tab10" if n <= 10 else "tab20"]
-    return [base(k % base.N) for k in range(n)]
+    if n <= 10:
+        return [colormaps["tab10"](k) for k in range(n)]
+    both = [colormaps["tab20"](k) for k in range(20)] + \
+        [colormaps["tab20b"](k) for k in range(20)]
+    return [both[k % len(both)] for k in range(n)]
 
 
 def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
@@ -94,7 +99,7 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
     # A fixed layout: the map, its colour bar on the right and the legend
     # below always in the same places, whatever the legend holds.
     fig = new_figure(MAP_SIZE, layout=None)
-    ax = fig.add_axes([0.07, 0.24, 0.80, 0.66])
+    ax = fig.add_axes([0.07, 0.21, 0.80, 0.69])
     extent = (0.5, R.NCOL + 0.5, R.NROW + 0.5, 0.5)
     legend = []
 
@@ -124,7 +129,11 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
                   aspect="equal")
     else:
         finite = np.isfinite(grid)
-        shown = active & ~fixed & finite
+        inside = active & ~fixed & finite
+        # A value outside the active cells (a well in an inactive cell, say)
+        # is drawn in colour all the same: greying it would hide it.
+        outside = ~(active & ~fixed) & finite & (grid != 0)
+        shown = inside | outside
         values = grid[shown]
         data = np.ma.masked_where(~shown, grid)
         if style == "factor":
@@ -149,18 +158,24 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
             cmap = "YlGnBu"
         image = ax.imshow(data, extent=extent, interpolation="nearest",
                           aspect="equal", cmap=cmap, norm=norm)
-        paint(active & ~finite, OVERFLOW, "too wide for its field (****)")
-        paint(fixed & finite, FIXED, "constant head (IBOUND < 0)")
-        paint(~active, INACTIVE, "inactive (IBOUND 0)")
+        paint(~finite, OVERFLOW, "too wide for its field (****)")
+        paint(fixed & finite & ~outside, FIXED, "constant head (IBOUND < 0)")
+        paint(~active & finite & ~outside, INACTIVE, "inactive (IBOUND 0)")
         ax.imshow(overlay, extent=extent, interpolation="nearest",
                   aspect="equal")
         label = f"{quantity} ({unit})" if unit else quantity
-        fig.colorbar(image, cax=fig.add_axes([0.885, 0.26, 0.018, 0.62]),
+        fig.colorbar(image, cax=fig.add_axes([0.885, 0.23, 0.018, 0.65]),
                      label=label)
-        if values.size:
-            ax.set_title(f"active cells (IBOUND > 0): min {values.min():.4g}, mean "
-                         f"{values.mean():.4g}, max {values.max():.4g} "
-                         f"{unit}", fontsize=9, loc="right")
+        stats = grid[inside]
+        if stats.size:
+            where = "active cells (IBOUND > 0)" if ibound is not None \
+                else "all cells"
+            text = f"{where}: min {stats.min():.4g}, mean " \
+                f"{stats.mean():.4g}, max {stats.max():.4g} {unit}"
+            if outside.any():
+                text += f"; {int(outside.sum())} non-zero cells outside " \
+                    "them drawn in colour"
+            ax.set_title(text, fontsize=9, loc="right")
 
     xlim, ylim = [0.5, R.NCOL + 0.5], [R.NROW + 0.5, 0.5]
     if stations is not None:
@@ -188,9 +203,10 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
     if title:
         fig.suptitle(title, fontsize=12, y=0.98)
     if legend:
-        fig.legend(handles=legend, loc="lower center", fontsize=8,
-                   bbox_to_anchor=(0.47, 0.0), ncol=min(len(legend), 7),
-                   frameon=False)
+        # Just below the column axis, however tall the map came out.
+        ax.legend(handles=legend, loc="upper center", fontsize=8,
+                  bbox_to_anchor=(0.5, -0.12), ncol=min(len(legend), 7),
+                  frameon=False)
     save(fig, out)
 
 
