@@ -156,14 +156,19 @@ def png_size(path):
     (["map", "1950.csv", "--column", "mi_af"], (1000, 560)),
     (["map", "terrain.plt"], (1000, 560)),
     (["budget", "fort.2", "--subareas", "quon"], (1500, 1400)),
+    (["map", "ks/1950.agw"], "svg"),
 ])
 def test_commands_write_pictures(text_run, tmp_path, monkeypatch, capsys,
                                  args, size):
-    out = tmp_path / "p.png"
+    out = tmp_path / ("p.svg" if size == "svg" else "p.png")
     monkeypatch.chdir(text_run)
     assert main(args + ["-o", str(out)]) == 0
     assert capsys.readouterr().err == ""
-    assert png_size(out) == size and os.path.getsize(out) > 10000
+    assert os.path.getsize(out) > 10000
+    if size == "svg":
+        assert out.read_bytes().startswith(b"<?xml")
+    else:
+        assert png_size(out) == size
 
 
 def test_report_links_every_picture(text_run, tmp_path, capsys):
@@ -175,6 +180,7 @@ def test_report_links_every_picture(text_run, tmp_path, capsys):
     linked = set(re.findall(r'<img src="([^"]+)"', page))
     written = {p for p in os.listdir(out) if p.endswith(".png")}
     assert linked == written and len(written) == 13
+    assert {png_size(out / p) for p in written} == {(1000, 560), (1500, 1400)}
     assert "1950_precipitation.png" in written
     assert "left out: 1990" in page and "TRANSIENT 1949 1950" in page
     assert "http" not in page.replace("http-equiv", "")
@@ -188,6 +194,7 @@ def test_report_links_every_picture(text_run, tmp_path, capsys):
     (["map", "stations.loc"], "stations.loc"),
     (["budget", "stations.ppt"], "stations.ppt"),
     (["report", "nofolder"], "nofolder"),
+    (["budget", "fort.2", "-o", "fort.2"], "fort.2"),
 ])
 def test_bad_input_gives_one_line(text_run, tmp_path, args, file):
     if "-o" not in args:

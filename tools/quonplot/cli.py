@@ -64,10 +64,18 @@ def _parser():
     return p
 
 
+def _check_out(out, source):
+    """quon-plot never writes over a file it reads."""
+    if os.path.exists(out) and os.path.exists(source) and \
+            os.path.samefile(out, source):
+        raise R.InputError(out, "is the input file; choose another -o")
+
+
 def _map(a):
     from . import maps
     out = a.out or os.path.basename(a.file) + ".png"
     maps.check_output(out)
+    _check_out(out, a.file)
     data = maps.load(a.file, a.period, a.column)
     ibound = R.read_zones(a.ibound, header=False)[0] if a.ibound else None
     stations = R.read_stations(a.stations) if a.stations else None
@@ -81,6 +89,7 @@ def _budget(a):
     from . import budget, maps
     out = a.out or "budget.png"
     maps.check_output(out)
+    _check_out(out, a.file)
     table = R.read_budget(a.file)
     subareas = None
     if a.subareas:

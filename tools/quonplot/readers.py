@@ -617,29 +617,24 @@ def model_col_row(x, y):
 # ---- Parameter file ---------------------------------------------------------
 
 class Params:
-    """What a parameter file names, read as quon reads it: keywords matched
-    on their first 16 characters without regard to case, later lines
-    overwriting earlier ones, a FUNCTION block taking the lines after it
-    that start with a number. File names are as written (relative to the
-    run folder); directory and store names keep 16 characters."""
+    """What a parameter file names that the pictures need, read as quon
+    reads it: keywords matched on their first 16 characters without regard
+    to case, later lines overwriting earlier ones, a FUNCTION block taking
+    the lines after it that start with a number. File names are as written
+    (relative to the run folder); store names keep 16 characters."""
 
     def __init__(self):
         self.store = None  # (directory, ppt name, irr name, rch name)
-        self.dirs = ["co", "ks", "ne"]
         self.recharge = []
         self.well = None
-        self.annpump = False
-        self.binary = False
         self.steady = None  # (start, end)
         self.transient = None  # (start, end)
         self.ibound = None
         self.soil = None
         self.mound = None
         self.terrain = None  # (flags, multipliers, plot)
-        self.xfactor = None  # (year, file)
         self.budget = None  # (zones, subareas or None)
         self.stations = None  # (locations, precipitation)
-        self.function = None  # table file
 
     def transient_years(self):
         if not self.transient or self.transient[0] > self.transient[1]:
@@ -681,16 +676,10 @@ def read_params(path):
                 return 0
         if key == "FILE" and len(args) >= 4:
             p.store = tuple(a[:16] for a in args[:4])
-        elif key == "DIR":
-            p.dirs = [arg(i, 16) or " " for i in range(3)]
         elif key == "RECHARGE":
             p.recharge = list(args)
         elif key == "WELL":
             p.well = arg(0)
-        elif key == "ANNPUMP":
-            p.annpump = True
-        elif key == "BIN":
-            p.binary = True
         elif key == "STEADY":
             p.steady = (year(0), year(1))
         elif key == "TRANSIENT":
@@ -699,13 +688,10 @@ def read_params(path):
             setattr(p, key.lower(), arg(0))
         elif key == "TERRAIN":
             p.terrain = (arg(0), arg(1), arg(2))
-        elif key == "XFACTOR":
-            p.xfactor = (year(0), arg(1))
         elif key == "BUDGET":
             p.budget = (arg(0), arg(1))
         elif key == "STATIONS":
             p.stations = (arg(0), arg(1))
         elif key == "FUNCTION":
-            p.function = arg(0)
             in_function = True
     return p
