@@ -203,3 +203,14 @@ def test_bad_input_gives_one_line(text_run, tmp_path, args, file):
     assert status == 1 and stdout == ""
     assert stderr.count("\n") == 1 and "Traceback" not in stderr
     assert stderr.startswith(f"quon-plot: {file}: ")
+
+
+def test_report_of_a_run_without_outputs(text_run, tmp_path):
+    bare = tmp_path / "bare"
+    bare.mkdir()
+    (bare / "quon.par").write_bytes((text_run / "quon.par").read_bytes())
+    status, _, stderr = quon_plot("report", bare, "-o", bare / "report")
+    assert status == 1 and stderr.count("\n") == 1
+    assert "pictures left out" in stderr
+    page = (bare / "report" / "index.html").read_text()
+    assert "0 pictures drawn" in page and "fort.2: no such file" in page

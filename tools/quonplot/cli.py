@@ -110,7 +110,13 @@ def _report(a):
             raise R.InputError(a.years, "--years takes years such as "
                                "1950,1975") from None
     out = a.out or os.path.join(a.file, "report")
-    return report.make_report(a.file, out, years=years, par=a.par)
+    index, failed = report.make_report(a.file, out, years=years, par=a.par)
+    if failed:
+        # The page is written, but a report with holes must not pass for
+        # a whole one.
+        raise R.InputError(a.file, f"{failed} pictures left out for missing "
+                           f"or bad files (named in {index})")
+    return index
 
 
 def main(argv):

@@ -294,4 +294,9 @@ def load(path, period=None, column="irr_af"):
             return MapData(grid, "Zone", "", "zones", name,
                            names if header else None)
     q, u, s = _by_name(path)
-    return MapData(R.read_text_grid(path), q, u, s, name)
+    try:
+        grid = R.read_text_grid(path)
+    except R.InputError as e:
+        raise R.InputError(path, f"not a grid quon reads or writes "
+                           f"({e.what})") from None
+    return MapData(grid, q, u, s, name)

@@ -24,6 +24,7 @@ class Page:
     def __init__(self, outdir):
         self.outdir = outdir
         self.sections = []  # (heading, [("img", file, caption) | ("note", t)])
+        self.failed = 0  # pictures not drawn for a missing or bad file
 
     def section(self, heading):
         self.sections.append((heading, []))
@@ -38,6 +39,7 @@ class Page:
             draw(os.path.join(self.outdir, name))
         except R.InputError as e:
             self.note(f"{caption}: not drawn, {e.path}: {e.what}")
+            self.failed += 1
             return
         self.sections[-1][1].append(("img", name, caption))
 
@@ -63,7 +65,8 @@ def _read_text(path):
 
 def make_report(rundir, outdir, years=None, par=None):
     """Writes outdir/index.html and its pictures for the run in rundir;
-    returns the page's path. Only a missing or unreadable parameter file
+    returns the page's path and the number of pictures left out for a
+    missing or bad file. Only a missing or unreadable parameter file
     or an output folder that cannot be written ends it (InputError)."""
     if not os.path.isdir(rundir):
         raise R.InputError(rundir, "no such folder")
@@ -213,8 +216,9 @@ def make_report(rundir, outdir, years=None, par=None):
                          f"{year}, irrigation + municipal ({year}.csv)",
                          **opts())
         elif p.well:
-            page.note(f"no {year}.csv (no ANNPUMP keyword): pumping summed "
-                      f"from the twelve months of {p.well}")
+            page.note(f"no {year}.csv in the run folder (quon writes it "
+                      "with ANNPUMP): pumping summed from the twelve months "
+                      f"of {p.well}")
 
             def pumping(out):
                 draw_map(R.read_wel_year(at(p.well), year), out, "Pumping",
@@ -266,7 +270,7 @@ def make_report(rundir, outdir, years=None, par=None):
         warnings = text.splitlines() if text is not None else None
     index = os.path.join(outdir, "index.html")
     _write_page(index, rundir, par, p, page, warnings, chosen)
-    return index
+    return index, page.failed
 
 
 def _write_page(index, rundir, par, p, page, warnings, chosen):
@@ -283,7 +287,12 @@ def _write_page(index, rundir, par, p, page, warnings, chosen):
            "; transient " + (e(f"{p.transient[0]}-{p.transient[1]}")
                              if p.transient else "none") +
            "; years mapped: " + (e(", ".join(map(str, chosen))) or "none") +
-           ".</p>", "<ul>"]
+           ".</p>",
+           f"<p><b>{len(page.pictures())} pictures drawn</b>" +
+           (f"; <b class=\"note\">{page.failed} left out for a missing or "
+            "unreadable file (named below)</b>" if page.failed else "") +
+           (f"; <b class=\"note\">{len(warnings)} lines of warnings or "
+            "errors in fort.2</b>" if warnings else "") + ".</p>", "<ul>"]
     for k, (heading, _) in enumerate(page.sections):
         out.append(f"<li><a href=\"#s{k}\">{e(heading)}</a></li>")
     out.append("<li><a href=\"#warnings\">Warnings</a></li>")
