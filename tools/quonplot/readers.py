@@ -111,6 +111,11 @@ def period_seconds(label):
 
 # ---- RCH files --------------------------------------------------------------
 
+# Lengths of the 17 lines of one row, 165 times over: 16 of 20 fields and
+# one of the 6 left.
+_RCH_LINE_LENGTHS = ([RCH_PER_LINE * RCH_WIDTH] * (RCH_LINES_PER_ROW - 1) +
+                     [(NCOL % RCH_PER_LINE) * RCH_WIDTH]) * NROW
+
 class RchFile:
     """One RCH file, indexed period by period without reading the arrays:
     each period is a '1 0' line, the INTERNAL control record (label in
@@ -199,13 +204,14 @@ class RchFile:
         recharge over each cell in the period."""
         start = self._offsets[k]
         self._f.seek(start)
-        lines = [self._line() for _ in range(NROW * RCH_LINES_PER_ROW)]
-        text = b"".join(line.rstrip(b"\r\n") for line in lines)
-        values = _fixed_fields(text.decode("latin-1"), RCH_WIDTH, self.path,
-                               f"period '{self.labels[k].strip()}'")
-        if values.size != NCELL:
+        lines = [self._line().rstrip(b"\r\n")
+                 for _ in range(NROW * RCH_LINES_PER_ROW)]
+        # A line of the wrong length would shift every value after it.
+        if list(map(len, lines)) != _RCH_LINE_LENGTHS:
             raise InputError(self.path, f"period '{self.labels[k].strip()}' "
-                             f"holds {values.size} values, not {NCELL}")
+                             "has lines that are not (20F9.5) rows")
+        values = _fixed_fields(b"".join(lines).decode("latin-1"), RCH_WIDTH,
+                               self.path, f"period '{self.labels[k].strip()}'")
         return values.reshape(NROW, NCOL)
 
     def year_total(self, year):
@@ -420,6 +426,8 @@ def read_year_csv(path):
     if [w.strip() for w in head.split(",")][:5] != ["node", "row", "col",
                                                     "irr_af", "mi_af"]:
         raise InputError(path, "no 'node, row, col, irr_af, mi_af' header")
+    # A value too wide for its (F12.2) field is a row of asterisks.
+    body = re.sub(r"\*+", "nan", body)
     try:
         table = np.array(body.replace(",", " ").split(), dtype=np.float64)
     except ValueError:
@@ -522,9 +530,7 @@ def read_budget(path):
         label = line[1:5]
         if names is not None and (label == "SS  " or re.fullmatch(
                 r" *\d+", label)) and line[:1] == " ":
-            vals = _fixed_fields(line[5:].rstrip().rjust(
-                -(-len(line[5:].rstrip()) // BUDGET_WIDTH) * BUDGET_WIDTH),
-                BUDGET_WIDTH, path, f"line {n}")
+            vals = _fixed_fields(line[5:], BUDGET_WIDTH, path, f"line {n}")
             nz = len(names)
             if label == "SS  ":
                 if vals.size != nz + 1:
@@ -573,10 +579,7 @@ def read_subareas(path):
             years.append(int(line[:4]))
         except ValueError:
             raise InputError(path, f"line {n}: no year") from None
-        body = line[4:].rstrip()
-        vals = _fixed_fields(body.rjust(-(-len(body) // BSN_WIDTH) *
-                                        BSN_WIDTH), BSN_WIDTH, path,
-                             f"line {n}")
+        vals = _fixed_fields(line[4:], BSN_WIDTH, path, f"line {n}")
         if vals.size != 3 * len(names):
             raise InputError(path, f"line {n}: {vals.size} values, not "
                              f"{3 * len(names)}")
