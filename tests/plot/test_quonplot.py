@@ -214,3 +214,36 @@ def test_report_of_a_run_without_outputs(text_run, tmp_path):
     assert "pictures left out" in stderr
     page = (bare / "report" / "index.html").read_text()
     assert "0 pictures drawn" in page and "fort.2: no such file" in page
+
+
+def test_wel_file_and_pumping_table_agree(text_run):
+    """Two writers of the same pumping, read by two readers: the WEL rates
+    (cubic feet a second, 6 decimals) summed over the months against the
+    year.csv acre-feet (2 decimals)."""
+    wel = R.read_wel_year(text_run / "quon.wel", 1950)
+    table = R.read_year_csv(text_run / "1950.csv")
+    total = table["irr_af"] + table["mi_af"]
+    assert total.sum() > 1000 and np.abs(wel - total).max() < 0.01
+
+
+def test_parameter_file_as_quon_reads_it(tmp_path):
+    (tmp_path / "q.par").write_text("\n".join([
+        "# comment", "recharge a.rch", "Recharge one.rch two.rch x.rch y.rch",
+        "FILE \"my store\" p i r", "SOIL soil.zon", "FUNCTION f.txt 2",
+        "  0.0 0 0", "", "# inside the block", " 10.0 1 2",
+        "transient\t1950 1960", "STEADY 1940 1945 1.0",
+        " IBOUND not-a-keyword.zon", "BUDGET zones.zon"]) + "\n")
+    p = R.read_params(tmp_path / "q.par")
+    assert p.recharge == ["one.rch", "two.rch", "x.rch", "y.rch"]
+    assert p.store == ("my store", "p", "i", "r")
+    assert p.transient_years() == list(range(1950, 1961))
+    assert p.steady == (1940, 1945) and p.soil == "soil.zon"
+    assert p.ibound == "not-a-keyword.zon"  # leading blank: still a keyword
+    assert p.budget == ("zones.zon", None) and p.stations is None
+
+
+def test_terrain_plot_asterisks(tmp_path):
+    row = "******" + " 1.250" + "10.000" + " 0.000" * 323
+    (tmp_path / "t.plt").write_text("\n".join([row] * 165) + "\n")
+    grid = R.read_terrain_plot(tmp_path / "t.plt")
+    assert np.isnan(grid[0, 0]) and list(grid[164, 1:3]) == [1.25, 10.0]
