@@ -121,6 +121,8 @@ def test_zone_grids(tmp_path, header, rows, names, codes):
     ("2*7.5 1.0d1 1.5+1 322*0", [7.5, 7.5, 10.0, 15.0]),
     ("5 /", [5.0, 0.0]),
     ("1 2\n,3 " + " ".join(["0"] * 323), [1.0, 2.0, 3.0, 0.0]),
+    ("\n,3 " + " ".join(["1"] * 325), [3.0, 1.0]),
+    ("1,\n,3 " + " ".join(["1"] * 323), [1.0, 0.0, 3.0, 1.0]),
 ])
 def test_free_format_grids(tmp_path, row, first):
     path = tmp_path / "g.txt"

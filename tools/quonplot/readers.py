@@ -292,13 +292,14 @@ def _read_list(lines, li, row, path):
     # 'item' after a value, 'sep' after a separator, 'eol' after a line end,
     # 'eolcomma' after the comma that follows a line end.
     state = "start"
+    first = li
     while k < n:
         if li >= len(lines):
             raise InputError(path, f"ends before a row is complete ({k} of "
                              f"{n} values)")
         line = lines[li]
         li += 1
-        if state not in ("sep", "start"):
+        if li - 1 > first and state != "sep":
             state = "eol"
         try:
             if _PLAIN.fullmatch(line):
