@@ -19,9 +19,9 @@ def f95(v):
     return s if len(s) == 9 else "*" * 9
 
 
-def write_rch(path, periods, header=True):
+def write_rch(path, periods, header=True, newline="\n"):
     """An RCH file of the given {label: {(row, col): value}} periods."""
-    with open(path, "w") as f:
+    with open(path, "w", newline=newline) as f:
         if header:
             f.write(f"{1:10d}{50:10d}\n")
         for label, cells in periods.items():
@@ -35,11 +35,12 @@ def write_rch(path, periods, header=True):
                     f.write("".join(f95(v) for v in row[k:k + 20]) + "\n")
 
 
-@pytest.mark.parametrize("header", [True, False])
-def test_rch_periods_by_label(tmp_path, header):
+@pytest.mark.parametrize("header,newline", [(True, "\n"), (False, "\n"),
+                                            (True, "\r\n")])
+def test_rch_periods_by_label(tmp_path, header, newline):
     path = tmp_path / "a.rch"
     write_rch(path, {"Steady ": {(3, 45): 1.25}, " 7/1951": {
-        (165, 326): 999.99, (1, 1): -0.5, (2, 21): 1234.5}}, header)
+        (165, 326): 999.99, (1, 1): -0.5, (2, 21): 1234.5}}, header, newline)
     with R.RchFile(path) as rch:
         assert rch.labels == ["Steady ", " 7/1951"]
         for text in ("1951-07", "7/1951", " 7/1951"):

@@ -63,14 +63,17 @@ def _open_text(path):
 
 
 def _fixed_fields(text, width, path, what):
-    """Values of fixed-width fields laid end to end; asterisks give NaN."""
+    """Values of fixed-width fields laid end to end (text or bytes);
+    asterisks give NaN."""
+    if isinstance(text, str):
+        text = text.encode("latin-1")
     n = len(text) // width
     if n * width != len(text):
         raise InputError(path, f"{what}: not a whole number of "
                          f"{width}-character fields")
-    raw = np.frombuffer(text.encode("latin-1"), dtype=f"S{width}")
-    stars = np.char.find(raw, b"*") >= 0
-    if stars.any():
+    raw = np.frombuffer(text, dtype=f"S{width}")
+    if b"*" in text:
+        stars = np.char.find(raw, b"*") >= 0
         raw = np.where(stars, b"nan".rjust(width), raw)
     try:
         return raw.astype(np.float64)
@@ -115,6 +118,13 @@ def period_seconds(label):
 # one of the 6 left.
 _RCH_LINE_LENGTHS = ([RCH_PER_LINE * RCH_WIDTH] * (RCH_LINES_PER_ROW - 1) +
                      [(NCOL % RCH_PER_LINE) * RCH_WIDTH]) * NROW
+# The same as byte positions: one row is 2951 bytes, line ends included;
+# _RCH_ENDS are the line ends of a whole period, _RCH_KEEP the field bytes
+# of one row.
+_RCH_ROW = sum(_RCH_LINE_LENGTHS[:RCH_LINES_PER_ROW]) + RCH_LINES_PER_ROW
+_RCH_BODY = _RCH_ROW * NROW
+_RCH_ENDS = np.cumsum(np.array(_RCH_LINE_LENGTHS) + 1) - 1
+_RCH_KEEP = np.setdiff1d(np.arange(_RCH_ROW), _RCH_ENDS[:RCH_LINES_PER_ROW])
 
 class RchFile:
     """One RCH file, indexed period by period without reading the arrays:
@@ -204,14 +214,22 @@ class RchFile:
         recharge over each cell in the period."""
         start = self._offsets[k]
         self._f.seek(start)
+        # Quon's layout, checked at once: every line end where it belongs.
+        data = np.frombuffer(self._f.read(_RCH_BODY), dtype=np.uint8)
+        if data.size == _RCH_BODY and (data[_RCH_ENDS] == 10).all():
+            fields = data.reshape(NROW, -1)[:, _RCH_KEEP].tobytes()
+            return _fixed_fields(fields, RCH_WIDTH, self.path, f"period "
+                                 f"'{self.labels[k].strip()}'").reshape(
+                                     NROW, NCOL)
+        self._f.seek(start)
         lines = [self._line().rstrip(b"\r\n")
                  for _ in range(NROW * RCH_LINES_PER_ROW)]
         # A line of the wrong length would shift every value after it.
         if list(map(len, lines)) != _RCH_LINE_LENGTHS:
             raise InputError(self.path, f"period '{self.labels[k].strip()}' "
                              "has lines that are not (20F9.5) rows")
-        values = _fixed_fields(b"".join(lines).decode("latin-1"), RCH_WIDTH,
-                               self.path, f"period '{self.labels[k].strip()}'")
+        values = _fixed_fields(b"".join(lines), RCH_WIDTH, self.path,
+                               f"period '{self.labels[k].strip()}'")
         return values.reshape(NROW, NCOL)
 
     def year_total(self, year):
