@@ -243,7 +243,9 @@ def load(path, period=None, column="irr_af"):
     RCH file (one period, by label; default the first), a year.csv table
     (the irr_af or mi_af column), an unformatted or text cell grid, a zone
     grid, an IBOUND grid or the terrain plot file."""
-    name = os.path.basename(path)
+    # The folder too: co/1950.07.pmp says whose pumping it is.
+    name = os.path.join(os.path.basename(os.path.dirname(
+        os.path.abspath(path))), os.path.basename(path))
     if R.is_unformatted(path):
         q, u, s = _by_name(path)
         return MapData(R.read_unformatted(path), q, u, s, name)

@@ -244,14 +244,14 @@ class RchFile:
 # ---- Cell grids -------------------------------------------------------------
 
 def is_unformatted(path):
-    """True when the file is one unformatted record of a whole grid."""
+    """True when the file starts as an unformatted record of a whole grid
+    does (its length word); read_unformatted then checks the rest."""
     try:
-        if os.path.getsize(path) != BINSIZE:
-            return False
         with open(path, "rb") as f:
-            return struct.unpack("<i", f.read(4))[0] == RECLEN
+            head = f.read(4)
     except OSError:
         return False
+    return len(head) == 4 and struct.unpack("<i", head)[0] == RECLEN
 
 
 def read_unformatted(path):
