@@ -214,7 +214,7 @@ def test_report_of_a_run_without_outputs(text_run, tmp_path):
     (bare / "quon.par").write_bytes((text_run / "quon.par").read_bytes())
     status, _, stderr = quon_plot("report", bare, "-o", bare / "report")
     assert status == 1 and stderr.count("\n") == 1
-    assert "pictures left out" in stderr
+    assert "left out for missing or bad files" in stderr
     page = (bare / "report" / "index.html").read_text()
     assert "0 pictures drawn" in page and "fort.2: no such file" in page
 

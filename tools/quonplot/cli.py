@@ -114,8 +114,8 @@ def _report(a):
     if failed:
         # The page is written, but a report with holes must not pass for
         # a whole one.
-        raise R.InputError(a.file, f"{failed} pictures left out for missing "
-                           f"or bad files (named in {index})")
+        raise R.InputError(a.file, f"{failed} pictures or markings left out "
+                           f"for missing or bad files (see {index})")
     return index
 
 

@@ -32,14 +32,18 @@ class Page:
     def note(self, text):
         self.sections[-1][1].append(("note", text))
 
+    def fault(self, text):
+        """A note on a file the run should have and that is missing or bad."""
+        self.note(text)
+        self.failed += 1
+
     def picture(self, name, caption, draw):
         """Draws one picture with draw(path); a missing or bad input becomes
         a note instead, and the report goes on."""
         try:
             draw(os.path.join(self.outdir, name))
         except R.InputError as e:
-            self.note(f"{caption}: not drawn, {e.path}: {e.what}")
-            self.failed += 1
+            self.fault(f"{caption}: not drawn, {e.path}: {e.what}")
             return
         self.sections[-1][1].append(("img", name, caption))
 
@@ -65,8 +69,8 @@ def _read_text(path):
 
 def make_report(rundir, outdir, years=None, par=None):
     """Writes outdir/index.html and its pictures for the run in rundir;
-    returns the page's path and the number of pictures left out for a
-    missing or bad file. Only a missing or unreadable parameter file
+    returns the page's path and the number of pictures or markings (IBOUND
+    greying, stations) left out for a missing or bad file. Only a missing or unreadable parameter file
     or an output folder that cannot be written ends it (InputError)."""
     if not os.path.isdir(rundir):
         raise R.InputError(rundir, "no such folder")
@@ -78,7 +82,10 @@ def make_report(rundir, outdir, years=None, par=None):
         raise R.InputError(outdir, e.strerror or "cannot be made") from None
 
     def at(name):
-        return name if os.path.isabs(name) else os.path.join(rundir, name)
+        # '*' is a zone grid with every cell in zone 1, not a file.
+        if os.path.isabs(name) or name.strip() == "*":
+            return name
+        return os.path.join(rundir, name)
 
     page = Page(outdir)
     span = p.transient_years()
@@ -86,41 +93,38 @@ def make_report(rundir, outdir, years=None, par=None):
         chosen = _default_years(span)
     else:
         chosen = [y for y in years if y in span]
+    # ---- Budget
+    page.section("Annual budget")
     ibound = None
     if p.ibound:
         try:
             ibound = R.read_zones(at(p.ibound), header=False)[0]
         except R.InputError as e:
-            ibound_note = f"{e.path}: {e.what}; every cell drawn as active"
-        else:
-            ibound_note = None
-    else:
-        ibound_note = "no IBOUND keyword: every cell is active"
-    stations, stations_note = None, None
+            page.fault(f"{e.path}: {e.what}; every cell drawn as active")
+    stations = None
     if p.stations and p.stations[0]:
         try:
             stations = R.read_stations(at(p.stations[0]))
         except R.InputError as e:
-            stations_note = f"{e.path}: {e.what}; stations not marked"
-    else:
-        stations_note = "no STATIONS keyword: no stations to mark"
-
-    # ---- Budget
-    page.section("Annual budget")
+            page.fault(f"{e.path}: {e.what}; stations not marked")
     fort2 = os.path.join(rundir, "fort.2")
     table = None
-    try:
-        table = R.read_budget(fort2)
-    except R.InputError as e:
-        page.note(f"budget charts: not drawn, {e.path}: {e.what}")
+    if not p.budget:
+        page.note("no BUDGET keyword: no budget table")
+    else:
+        try:
+            table = R.read_budget(fort2)
+        except R.InputError as e:
+            page.fault(f"budget charts: not drawn, {e.path}: {e.what}")
     if table is not None:
         subareas = None
-        if p.budget and p.budget[1]:
+        if p.budget[1]:
             try:
                 subareas = tuple(R.read_subareas(os.path.join(
                     rundir, "quon", f)) for f in ("pump.bsn", "rech.bsn"))
             except R.InputError as e:
-                page.note(f"sub-area charts: not drawn, {e.path}: {e.what}")
+                page.fault(f"sub-area charts: not drawn, {e.path}: "
+                           f"{e.what}")
         else:
             page.note("no sub-area grid on the BUDGET keyword: no sub-area "
                       "charts")
@@ -145,8 +149,8 @@ def make_report(rundir, outdir, years=None, par=None):
 
     # ---- Steady period
     page.section("Steady period")
-    if ibound_note:
-        page.note(ibound_note)
+    if not p.ibound:
+        page.note("no IBOUND keyword: every cell is active")
     if not p.steady or p.steady[0] <= 0:
         page.note("no STEADY keyword: no steady period")
     elif not rch:
@@ -166,18 +170,19 @@ def make_report(rundir, outdir, years=None, par=None):
                      "all components", steady)
 
     # ---- Chosen years
+    left_out = years is not None and len(chosen) < len(years)
+    if not span or left_out:
+        page.section("Transient years")
     if not span:
-        page.section("Transient years")
         page.note("no TRANSIENT keyword: no transient year")
-    if years is not None and len(chosen) < len(years):
-        page.section("Transient years")
+    if left_out:
         page.note(f"years outside the transient span {span[0] if span else ''}"
                   f"-{span[-1] if span else ''} left out: " +
                   ", ".join(str(y) for y in years if y not in chosen))
     for year in chosen:
         page.section(f"Year {year}")
-        if stations_note:
-            page.note(stations_note)
+        if not p.stations:
+            page.note("no STATIONS keyword: no stations to mark")
         if p.store:
             store, ppt, irr, _ = p.store
             page.picture(f"{year}_precipitation.png", f"Kriged precipitation "
@@ -289,8 +294,9 @@ def _write_page(index, rundir, par, p, page, warnings, chosen):
            "; years mapped: " + (e(", ".join(map(str, chosen))) or "none") +
            ".</p>",
            f"<p><b>{len(page.pictures())} pictures drawn</b>" +
-           (f"; <b class=\"note\">{page.failed} left out for a missing or "
-            "unreadable file (named below)</b>" if page.failed else "") +
+           (f"; <b class=\"note\">{page.failed} pictures or markings left "
+            "out for a missing or unreadable file (named below)</b>"
+            if page.failed else "") +
            (f"; <b class=\"note\">{len(warnings)} lines of warnings or "
             "errors in fort.2</b>" if warnings else "") + ".</p>", "<ul>"]
     for k, (heading, _) in enumerate(page.sections):
