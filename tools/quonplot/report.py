@@ -7,6 +7,7 @@ file. A file the report wants that is absent is named on the page."""
 
 import html
 import os
+import re
 
 import numpy as np
 
@@ -14,6 +15,7 @@ from . import readers as R
 from .budget import draw_budget
 from .maps import draw_map
 
+WARNINGS_SHOWN = 200  # lines of fort.2 shown on the page; all are counted
 COMPONENTS4 = ("precipitation", "groundwater irrigation",
                "surface-water irrigation", "commingled irrigation")
 
@@ -274,11 +276,13 @@ def make_report(rundir, outdir, years=None, par=None):
         text = _read_text(fort2)
         warnings = text.splitlines() if text is not None else None
     index = os.path.join(outdir, "index.html")
-    _write_page(index, rundir, par, p, page, warnings, chosen)
+    _write_page(index, rundir, par, p, page, warnings, chosen,
+                table is not None)
     return index, page.failed
 
 
-def _write_page(index, rundir, par, p, page, warnings, chosen):
+def _write_page(index, rundir, par, p, page, warnings, chosen,
+                table_lines):
     e = html.escape
     out = ["<!DOCTYPE html>", "<html lang=\"en\"><head><meta charset=\"utf-8\">",
            f"<title>quon run {e(os.path.abspath(rundir))}</title>",
@@ -318,7 +322,22 @@ def _write_page(index, rundir, par, p, page, warnings, chosen):
     elif not warnings:
         out.append("<p>none: fort.2 holds only the budget table</p>")
     else:
-        out.append("<pre>" + e("\n".join(warnings)) + "</pre>")
+        # Counted by kind (the text without its numbers), then the lines
+        # themselves up to a page's worth.
+        kinds = {}
+        for line in warnings:
+            kind = " ".join(re.sub(r"[-+]?\d[\d.E+-]*", "", line.split(":", 1)
+                                   [-1] if table_lines else line).split())
+            kinds[kind] = kinds.get(kind, 0) + 1
+        out.append("<table>" + "".join(
+            f"<tr><td>{e(k)}</td><td align=\"right\">{n}</td></tr>"
+            for k, n in sorted(kinds.items(), key=lambda kv: -kv[1])) +
+            "</table>")
+        shown = warnings[:WARNINGS_SHOWN]
+        more = len(warnings) - len(shown)
+        out.append("<pre>" + e("\n".join(shown)) + "</pre>" +
+                   (f"<p>... and {more} more lines in fort.2</p>" if more
+                    else ""))
     out.append("<h2 id=\"par\">Parameter file</h2>")
     out.append("<pre>" + e(_read_text(par) or "") + "</pre>")
     out.append("</body></html>")
