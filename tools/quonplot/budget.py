@@ -8,7 +8,7 @@ import numpy as np
 from matplotlib.ticker import FuncFormatter, MaxNLocator
 
 from . import readers as R
-from .maps import _zone_colours, new_figure, save
+from .maps import zone_colours, new_figure, save
 
 TITLES = {
     "gwIrr_af": ("Irrigation pumping", "acre-feet"),
@@ -70,7 +70,7 @@ def draw_budget(budget, out, subareas=None, title=None):
     fig = new_figure((15.0, 3.3 * rows + 0.8))
     grid = fig.add_gridspec(rows, 4)
     names = budget.names
-    colours = _zone_colours(len(names))
+    colours = zone_colours(len(names))
     years = budget.years
     nz = len(names)
     for g, group in enumerate(R.BUDGET_GROUPS):
@@ -136,7 +136,7 @@ def draw_budget(budget, out, subareas=None, title=None):
             if table.years:
                 parts = table.values.sum(axis=2).T
                 _stack(ax, table.years, parts,
-                       _zone_colours(len(table.names)), table.names)
+                       zone_colours(len(table.names)), table.names)
         if table.years:
             key.legend(*ax.get_legend_handles_labels(), loc="center",
                        fontsize=8, ncol=2, frameon=False,

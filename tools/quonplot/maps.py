@@ -8,7 +8,7 @@ categorical colours named in the legend, stations marked when given.
 import os
 
 import numpy as np
-from matplotlib import colors
+from matplotlib import colormaps, colors
 from matplotlib.backends.backend_agg import FigureCanvasAgg
 from matplotlib.figure import Figure
 from matplotlib.patches import Patch
@@ -53,6 +53,7 @@ def check_output(out):
 
 
 def new_figure(size, layout="constrained"):
+    """A figure drawn by Agg alone: no display, no pyplot state."""
     fig = Figure(figsize=size, dpi=DPI, layout=layout)
     FigureCanvasAgg(fig)
     return fig
@@ -74,10 +75,9 @@ def _amount_norm(values):
     return colors.PowerNorm(gamma=0.5, vmin=0.0, vmax=top if top > 0 else 1.0)
 
 
-def _zone_colours(n):
+def zone_colours(n):
     """n distinct colours: tab10 for up to 10 zones, else tab20 then
     tab20b (40 colours, beyond the 24 names a zone grid may hold)."""
-    from matplotlib import colormaps
     if n <= 10:
         return [colormaps["tab10"](k) for k in range(n)]
     both = [colormaps["tab20"](k) for k in range(20)] + \
@@ -118,7 +118,7 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
         else:
             codes = [c for c in np.unique(grid[active]) if c != 0]
             labels = [f"code {c}" for c in codes]
-        for c, colour, label in zip(codes, _zone_colours(len(codes)), labels):
+        for c, colour, label in zip(codes, zone_colours(len(codes)), labels):
             paint(active & (grid == c), colour, label)
         if zone_names is not None:
             paint(active & (grid == 0), NOZONE, "0 in no zone")
@@ -130,9 +130,11 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
     else:
         finite = np.isfinite(grid)
         inside = active & ~fixed & finite
-        # A value outside the active cells (a well in an inactive cell, say)
-        # is drawn in colour all the same: greying it would hide it.
-        outside = ~(active & ~fixed) & finite & (grid != 0)
+        # An amount outside the active cells (a well in an inactive cell,
+        # say) is drawn in colour all the same: greying it would hide it.
+        # Levels and factors there (terrain 1.0, say) mean nothing.
+        outside = ~(active & ~fixed) & finite & (grid != 0) & \
+            (style == "amount")
         shown = inside | outside
         values = grid[shown]
         data = np.ma.masked_where(~shown, grid)
