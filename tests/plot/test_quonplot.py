@@ -250,3 +250,21 @@ def test_terrain_plot_asterisks(tmp_path):
     (tmp_path / "t.plt").write_text("\n".join([row] * 165) + "\n")
     grid = R.read_terrain_plot(tmp_path / "t.plt")
     assert np.isnan(grid[0, 0]) and list(grid[164, 1:3]) == [1.25, 10.0]
+
+
+@pytest.mark.parametrize("name,quantity,style,names", [
+    ("quon.rch", "Recharge in the period", "amount", None),
+    ("store/1950.ppt", "Precipitation", "level", None),
+    ("ks/1950.agw", "Groundwater-irrigated area", "amount", None),
+    ("xfactor.dat", "Value", "amount", None),  # integers, yet not a zone grid
+    ("ibound.zon", "Zone", "zones", None),
+    ("soil.zon", "Zone", "zones", ["sand", "loam", "silt", "clay"]),
+    ("terrain.plt", "Terrain multiplier", "factor", None),
+    ("1950.csv", "Irrigation pumping", "amount", None),
+])
+def test_map_tells_file_kinds_apart(text_run, name, quantity, style, names):
+    from quonplot.maps import load
+    data = load(str(text_run / name))
+    assert (data.quantity, data.style, data.names) == (quantity, style, names)
+    if name == "ibound.zon":
+        assert set(np.unique(data.grid)) == {-1, 0, 1}
