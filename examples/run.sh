@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # run.sh - makes a small example run folder with the scenario generator and
 # runs quon in it: 2 steady years, 3 transient years, 24 stations, drift
-# order 1, four RCH files. Builds nothing: build quon first.
+# order 1, four RCH files; then, when Debian's Python has matplotlib, makes
+# the run's picture report in examples/run/report. Builds nothing: build
+# quon first. Exits with quon's status.
 #
 # Usage: examples/run.sh [build dir]   (default: build, relative to the
 #                                       checkout)
@@ -36,4 +38,14 @@ ls -l fort.2 quon.wel ./*.rch ./*.csv funtable.txt terrain.plt quon/* store/* 2>
 echo
 echo "== Budget table (fort.2), first columns"
 cut -c1-85 fort.2
+echo
+echo "== Pictures (tools/quon-plot report)"
+if [ "$status" -ne 0 ]; then
+  echo "no report: quon ended with status $status"
+elif /usr/bin/python3 -c "import matplotlib, numpy" 2>/dev/null; then
+  "$top/tools/quon-plot" report "$run" -o "$run/report" ||
+    echo "run.sh: the report failed (quon's run itself ended normally)" >&2
+else
+  echo "no report: /usr/bin/python3 has no matplotlib (apt-get install python3-matplotlib)"
+fi
 exit "$status"

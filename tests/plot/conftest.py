@@ -1,0 +1,51 @@
+"""conftest.py - fixtures of the quon-plot tests: small runs made with the
+scenario generator and quon of the build folder named by QUON_BUILD_DIR."""
+
+import os
+import subprocess
+import sys
+
+import pytest
+
+TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
+    __file__))))
+sys.path.insert(0, os.path.join(TOP, "tools"))
+TOOL = os.path.join(TOP, "tools", "quon-plot")
+
+
+def _make_run(tmp_path_factory, name, *options):
+    build = os.environ.get("QUON_BUILD_DIR", os.path.join(TOP, "build"))
+    gen = os.path.join(build, "tools", "gen_scenario")
+    quon = os.path.join(build, "quon")
+    for exe in (gen, quon):
+        if not os.access(exe, os.X_OK):
+            pytest.fail(f"{exe} not built (set QUON_BUILD_DIR)")
+    run = tmp_path_factory.mktemp(name)
+    subprocess.run([gen, "--out", str(run), "--seed", "3", *options],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([quon, "quon.par"], cwd=run, check=True,
+                   stdout=subprocess.DEVNULL)
+    return run
+
+
+@pytest.fixture(scope="session")
+def text_run(tmp_path_factory):
+    """Text cell arrays, one RCH file, steady 1948, transient 1949-1950."""
+    return _make_run(tmp_path_factory, "text", "--start-year", "1949",
+                     "--years", "2", "--steady-years", "1", "--rch", "1",
+                     "--stations", "8", "--drift", "0")
+
+
+@pytest.fixture(scope="session")
+def bin_run(tmp_path_factory):
+    """The same scenario with unformatted cell arrays and store files."""
+    return _make_run(tmp_path_factory, "bin", "--start-year", "1949",
+                     "--years", "2", "--steady-years", "1", "--rch", "1",
+                     "--stations", "8", "--drift", "0", "--bin")
+
+
+def quon_plot(*args, cwd=None):
+    """Runs the command; (exit status, stdout, stderr)."""
+    p = subprocess.run(["/usr/bin/python3", TOOL, *map(str, args)], cwd=cwd,
+                       capture_output=True, text=True)
+    return p.returncode, p.stdout, p.stderr

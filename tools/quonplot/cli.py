@@ -1,0 +1,137 @@
+"""cli.py - the quon-plot command line: map, budget and report. Every fault
+of an input or output file ends the command with one line
+'quon-plot: <file>: <what>' on standard error and exit status 1."""
+
+import argparse
+import os
+import sys
+
+import matplotlib
+
+matplotlib.use("Agg")  # pictures only, never a display
+
+from . import readers as R  # noqa: E402
+
+
+class _Parser(argparse.ArgumentParser):
+    """Usage faults are one line and status 1 like every other fault."""
+
+    def error(self, message):
+        sys.stderr.write(f"quon-plot: {message} (see quon-plot --help)\n")
+        sys.exit(1)
+
+
+def _parser():
+    p = _Parser(prog="quon-plot", description="Pictures of quon's files: "
+                "maps of grids, budget charts and a report of a run. The "
+                "picture type follows the output name: .png, .svg or .pdf.")
+    sub = p.add_subparsers(dest="command", required=True, metavar="COMMAND",
+                           parser_class=_Parser)
+
+    m = sub.add_parser("map", help="a map of one 165 x 326 grid")
+    m.add_argument("file", metavar="FILE", help="RCH file, store or cell "
+                   "array grid (text or unformatted), zone grid, terrain "
+                   "plot file or year.csv table")
+    m.add_argument("-o", dest="out", metavar="OUT",
+                   help="picture to write (default FILE's name + .png, in "
+                   "the current folder)")
+    m.add_argument("--period", metavar="LABEL", help="RCH period: Steady, "
+                   "' 7/1951' or 1951-07 (default the first)")
+    m.add_argument("--ibound", metavar="ZONEGRID", help="IBOUND grid: "
+                   "cells of code 0 are drawn grey")
+    m.add_argument("--stations", metavar="LOCFILE", help="station "
+                   "locations to mark")
+    m.add_argument("--title", metavar="T", help="title of the map")
+    m.add_argument("--column", default="irr_af", choices=("irr_af", "mi_af"),
+                   help="column of a year.csv table (default irr_af)")
+
+    b = sub.add_parser("budget", help="charts of the budget table")
+    b.add_argument("file", metavar="FORT2", help="the report file (fort.2)")
+    b.add_argument("-o", dest="out", metavar="OUT",
+                   help="picture to write (default budget.png)")
+    b.add_argument("--subareas", metavar="DIR", help="folder of pump.bsn "
+                   "and rech.bsn, charted too")
+
+    r = sub.add_parser("report", help="a folder with index.html and the "
+                       "pictures of a whole run")
+    r.add_argument("file", metavar="RUNDIR", help="the folder quon ran in")
+    r.add_argument("-o", dest="out", metavar="OUTDIR",
+                   help="folder to write (default RUNDIR/report)")
+    r.add_argument("--years", metavar="Y1,Y2,...", help="years to map "
+                   "(default the first, middle and last transient year)")
+    r.add_argument("--par", metavar="FILE", help="parameter file (default "
+                   "RUNDIR/quon.par)")
+    return p
+
+
+def _check_out(out, source):
+    """quon-plot never writes over a file it reads."""
+    if os.path.exists(out) and os.path.exists(source) and \
+            os.path.samefile(out, source):
+        raise R.InputError(out, "is the input file; choose another -o")
+
+
+def _map(a):
+    from . import maps
+    out = a.out or os.path.basename(a.file) + ".png"
+    maps.check_output(out)
+    _check_out(out, a.file)
+    data = maps.load(a.file, a.period, a.column)
+    ibound = R.read_zones(a.ibound, header=False)[0] if a.ibound else None
+    stations = R.read_stations(a.stations) if a.stations else None
+    maps.draw_map(data.grid, out, data.quantity, data.unit, data.style,
+                  ibound=ibound, stations=stations,
+                  title=a.title or data.title, zone_names=data.names)
+    return out
+
+
+def _budget(a):
+    from . import budget, maps
+    out = a.out or "budget.png"
+    maps.check_output(out)
+    _check_out(out, a.file)
+    table = R.read_budget(a.file)
+    subareas = None
+    if a.subareas:
+        subareas = (R.read_subareas(os.path.join(a.subareas, "pump.bsn")),
+                    R.read_subareas(os.path.join(a.subareas, "rech.bsn")))
+    budget.draw_budget(table, out, subareas=subareas,
+                       title=f"Annual budget, {a.file}")
+    return out
+
+
+def _report(a):
+    from . import report
+    years = None
+    if a.years:
+        try:
+            years = [int(y) for y in a.years.split(",") if y.strip()]
+        except ValueError:
+            raise R.InputError(a.years, "--years takes years such as "
+                               "1950,1975") from None
+    out = a.out or os.path.join(a.file, "report")
+    index, failed = report.make_report(a.file, out, years=years, par=a.par)
+    if failed:
+        # The page is written, but a report with holes must not pass for
+        # a whole one.
+        raise R.InputError(a.file, f"{failed} pictures or markings left out "
+                           f"for missing or bad files (see {index})")
+    return index
+
+
+def main(argv):
+    a = _parser().parse_args(argv)
+    run = {"map": _map, "budget": _budget, "report": _report}[a.command]
+    try:
+        out = run(a)
+    except R.InputError as e:
+        sys.stderr.write(f"quon-plot: {e.path}: {e.what}\n")
+        return 1
+    except MemoryError:
+        sys.stderr.write(f"quon-plot: {a.file}: out of memory\n")
+        return 1
+    except Exception as e:  # a fault not foreseen still gets one line
+        sys.stderr.write(f"quon-plot: {a.file}: {type(e).__name__}: {e}\n")
+        return 1
+    print(out)
+    return 0
