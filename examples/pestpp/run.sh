@@ -5,12 +5,12 @@
 # made here; quon's messages go to quon.log.
 #
 # quon is $QUON when set (an absolute path: agents run in other folders),
-# else ./quon, the link setup.sh makes to the quon it was given.
+# else ./quon-exe, the link setup.sh makes to the quon it was given.
 #
 # --strict: any report that would let the run go on ends it with status 1.
 # The status is passed on, and PEST++ marks the run failed instead of
 # reading numbers from a run that went wrong.
-quon=${QUON:-./quon}
+quon=${QUON:-./quon-exe}
 "$quon" --strict quon.par >quon.log 2>&1
 status=$?
 if [ "$status" -ne 0 ]; then
