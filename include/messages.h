@@ -32,6 +32,62 @@ inline constexpr M TRANSIENT_SPAN =
 inline constexpr M KRIG_STORE =
     "Station kriging system too large, the drift order must be 0 to 3: ";
 
+// Checks of the settings before the first period
+inline constexpr M YEAR_NOT_WHOLE =
+    "A year is not a whole number, the run would go on with year 0: ";
+inline constexpr M PRECIP_YEARS_MISSING =
+    "The precipitation file has no data line for simulated years: ";
+inline constexpr M TOO_FEW_STATIONS =
+    "Too few stations for the drift order of the kriging: ";
+inline constexpr M SAME_STATION = "Two stations at the same place: ";
+inline constexpr M SAME_TERRAIN =
+    "Two terrain multiplier locations at the same place: ";
+inline constexpr M FILE_TWO_USES =
+    "One file named for two uses, one would overwrite the other: ";
+inline constexpr M STATE_FOLDER =
+    "WARNING: state data folder does not exist, all its files count as "
+    "zeros: ";
+// Names of the files by use, in the order of FileUse, then the outputs the
+// driver opens.
+inline constexpr M USE_NAMES[] = {"parameter file",
+                                  "IBOUND grid",
+                                  "SOIL grid",
+                                  "MOUND grid",
+                                  "BUDGET zone grid",
+                                  "BUDGET sub-area grid",
+                                  "TERRAIN class grid",
+                                  "TERRAIN multiplier file",
+                                  "XFACTOR grid",
+                                  "STATIONS location file",
+                                  "STATIONS precipitation file",
+                                  "FUNCTION table file",
+                                  "TERRAIN plot file"};
+inline constexpr M USE_WELL = "WELL file";
+inline constexpr M USE_RECHARGE = "RECHARGE file ";
+inline constexpr M USE_REPORT = "report file";
+inline constexpr M USE_PUMPBSN = "sub-area pumping file";
+inline constexpr M USE_RECHBSN = "sub-area recharge file";
+inline constexpr M USE_STORE = "FILE store file";
+inline constexpr M USE_ANNPUMP = "ANNPUMP table";
+inline constexpr M USE_STATEFILE = " data file";
+
+// Summary at the end of a run
+inline constexpr M SUMMARY_REPORTS = "quon: this run made reports: ";
+inline constexpr M SUMMARY_FIRST = "quon:   the first: ";
+inline constexpr M SUMMARY_MISSING =
+    "quon: per-state files missing, counted as zeros: ";
+inline constexpr M SUMMARY_WARNINGS = "quon: warning records in fort.2: ";
+inline constexpr M SUMMARY_CHECK =
+    "quon: run 'quon --check <parameter file>' for an inventory of the "
+    "inputs";
+
+// Strict runs
+inline constexpr M STRICT_END =
+    "Run ended: --strict ends a run at its first report";
+inline constexpr M STRICT_SETTINGS =
+    "Run ended before the first period: --strict, and the settings had "
+    "reports: ";
+
 // Keywords
 inline constexpr M INVALID_COMMAND = "Invalid command ";
 inline constexpr M UNKNOWN_PARAMETER = "Unknown parameter ";

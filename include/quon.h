@@ -49,6 +49,12 @@ inline constexpr int FIRSTYEAR = 1910; // first year of the precipitation table
 inline constexpr int LASTYEAR = 2150;  // last year of the precipitation table
 inline constexpr int NYEARS = LASTYEAR - FIRSTYEAR + 1;
 
+// The kinds of per-state cell array files, as their names end: irrigated
+// areas (annual), municipal pumping (annual), then the monthly pumping and
+// return flows.
+inline constexpr std::array<std::string_view, 8> STATEKINDS{
+    "agw", "asw", "aco", "mi", "pmp", "rcg", "rcs", "rcc"};
+
 // 0-based storage index of the cell in column c, row r (both 1-based).
 constexpr int cell(int c, int r) { return (r - 1) * NCOL + (c - 1); }
 
@@ -101,6 +107,18 @@ struct StationTable {
   std::array<double, MAXSTATION> x{}, y{};
   // ppt[year - FIRSTYEAR][station]: one year's stations are contiguous.
   std::array<std::array<double, MAXSTATION>, NYEARS> ppt{};
+  // STATIONS was given, and the years its precipitation file has a data
+  // line for (hasyear[year - FIRSTYEAR]).
+  bool given = false;
+  std::array<bool, NYEARS> hasyear{};
+};
+
+// The shape of a zone grid file: rows shorter than their fields
+// (blank-filled), and lines after the last row that are not blank (never
+// read as data). Neither is an error; a dry run reports them.
+struct ZoneShape {
+  int short_rows = 0;
+  int extra_lines = 0;
 };
 
 // The recharge function table on the 0.1 precipitation grid.

@@ -12,7 +12,36 @@
 
 namespace quon {
 
+// The files a run's settings name, by use: the checks before the first
+// period make sure no output lands on an input or on another output.
+enum FileUse : int {
+  USE_PARAM,  // the parameter file
+  USE_IBOUND, // zone grids
+  USE_SOIL,
+  USE_MOUND,
+  USE_BUDGET,
+  USE_SUBAREA,
+  USE_TERCLASS,
+  USE_TERMULT,              // terrain multiplier locations
+  USE_XFACTOR,              // XFACTOR grid
+  USE_STATIONLOC,           // station locations
+  USE_STATIONPPT,           // station precipitation
+  NINPUTUSE,                // the uses above are inputs, the ones below outputs
+  USE_FUNTABLE = NINPUTUSE, // FUNCTION table file
+  USE_TERPLOT,              // TERRAIN plot file
+  NFILEUSE
+};
+
 struct Run {
+  // ---- How this run was asked for ------------------------------------------
+  bool dry = false;    // quon --check: read everything, write no file
+  bool strict = false; // quon --strict: every report ends the run
+  // The file names the settings gave, by use (blank: not given).
+  std::array<Word, NFILEUSE> usedname;
+  std::array<ZoneShape, NINPUTUSE> zoneshape{}; // of the zone grids by use
+  // The keyword of a year word that was not a whole number (blank: none).
+  Text<NAMELEN> badyear;
+
   // ---- Parameter file and the current line ---------------------------------
   InFile param;       // channel 1
   Text<LINELEN> line; // the current parameter line, blank-padded
@@ -72,6 +101,12 @@ struct Run {
   // ----------------------------------------------------------------
   std::array<int, NSTATE> pumpflag{1, 1, 1};
   std::array<Name, NSTATE> statedir;
+  // Per-state files found missing and counted as zeros, by kind (in the
+  // order of STATEKINDS) and state, for the summary at the end of the run.
+  // The annual municipal file of a year counts once (micounted: the part
+  // last counted).
+  std::array<std::array<int, NSTATE>, STATEKINDS.size()> missingfiles{};
+  std::array<Text<8>, NSTATE> micounted;
   std::array<Text<2>, NSTATE> statecode;
 
   // ---- Store files, RCH and WEL settings
@@ -131,5 +166,11 @@ struct Run {
 
 // Allocates one run with every table at its default and the cell centres set.
 std::unique_ptr<Run> make_run();
+
+// Before a side file (function table, terrain plot) is written while the
+// settings are read: false in a dry run (nothing is written); ends the run
+// when the name is a file read as one of the inputs named so far, so that
+// an input is never overwritten. Otherwise true.
+bool side_output_allowed(const Run &run, int use, std::string_view name);
 
 } // namespace quon

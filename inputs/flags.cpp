@@ -90,11 +90,16 @@ bool read_row(std::string_view rec, int w, int ncol, std::int32_t *row) {
 // reading file" (a missing header or row line, a bad field) and "Zone out of
 // range in file" (checked only after the whole file is read). Does not
 // allocate.
+namespace {
+ZoneShape zone_shape;
+} // namespace
+
 template <int W>
 void readflags(InFile &in, std::string_view file, ZoneGrid &grid, int nrow,
                int ncol, std::span<Text<W>> names, int &count, int limit) {
   nrow = std::clamp(nrow, 0, NROW);
   ncol = std::clamp(ncol, 0, NCOL);
+  zone_shape = ZoneShape{};
 
   if (is_star(file)) {
     count = 1;
@@ -141,13 +146,21 @@ void readflags(InFile &in, std::string_view file, ZoneGrid &grid, int nrow,
     width = count <= 9 ? 1 : 2;
   }
 
+  ZoneShape &shape = zone_shape;
   for (int r = 0; r < nrow; ++r) {
     if (!in.next(rec) ||
         !read_row(rec, width, ncol, grid.data() + std::size_t(r) * ncol)) {
       in.close();
       error2(msg::ERROR_READING, file);
     }
+    if (rec.size() < std::size_t(width) * std::size_t(ncol))
+      ++shape.short_rows;
   }
+  // Lines after the grid are not read as data; they count for the dry
+  // run's inventory, since they usually mean rows that slipped.
+  while (in.next(rec))
+    if (length0(rec) > 0)
+      ++shape.extra_lines;
   in.close();
 
   if (limit < 1)
@@ -157,6 +170,8 @@ void readflags(InFile &in, std::string_view file, ZoneGrid &grid, int nrow,
     if (grid[k] < 0 || grid[k] > count)
       error2(msg::ZONE_RANGE, file);
 }
+
+const ZoneShape &last_zone_shape() noexcept { return zone_shape; }
 
 template void readflags<NAMELEN>(InFile &, std::string_view, ZoneGrid &, int,
                                  int, std::span<Text<NAMELEN>>, int &, int);

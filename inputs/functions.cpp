@@ -192,6 +192,7 @@ void readfunction(Run &run) {
   charin(name, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::FUNCTION_FILE, run.pline());
+  run.usedname[USE_FUNTABLE] = name;
   const int type = intin(run.pline(), run.linepos, run.linepos, err);
   if (err != 0 || (type != 1 && type != 2))
     error(msg::FUNCTION_TYPE, run.pline());
@@ -263,7 +264,8 @@ void readfunction(Run &run) {
     }
   }
 
-  write_table(run, name.trimmed(), nsoil);
+  if (side_output_allowed(run, USE_FUNTABLE, name.trimmed()))
+    write_table(run, name.trimmed(), nsoil);
 }
 
 } // namespace quon

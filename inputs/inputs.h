@@ -20,6 +20,9 @@ template <int W>
 void readflags(InFile &in, std::string_view file, ZoneGrid &grid, int nrow,
                int ncol, std::span<Text<W>> names, int &count, int limit);
 
+// The shape of the last zone grid readflags() read from a file.
+const ZoneShape &last_zone_shape() noexcept;
+
 // TERRAIN: reads the rest of the parameter line and the files it names,
 // krigs the multipliers onto every classified cell into run.terrain and
 // writes the plot file.

@@ -124,6 +124,7 @@ void read_precip(InFile &in, StationTable &st) {
       error(msg::PRECIP_YEAR, line.shown());
     if (year < FIRSTYEAR || year > LASTYEAR)
       continue;
+    st.hasyear[std::size_t(year - FIRSTYEAR)] = true;
     auto &ppt = st.ppt[std::size_t(year - FIRSTYEAR)];
     for (int i = 0; i < st.count; ++i) {
       ppt[i] = realin(text, pos, pos, err);
@@ -152,6 +153,7 @@ void readstation(Run &run) {
   charin(locfile, pline, run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::STATION_LOC_NAME, pline);
+  run.usedname[USE_STATIONLOC] = locfile;
   const bool have_loc = run.data.open(locfile.full());
   if (!have_loc)
     error(msg::ERROR_OPENING_, locfile.trimmed());
@@ -159,11 +161,14 @@ void readstation(Run &run) {
   charin(pptfile, pline, run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::STATION_PPT_NAME, pline);
+  run.usedname[USE_STATIONPPT] = pptfile;
   st.drift = intin(pline, run.linepos, run.linepos, err);
   if (err != 0 || st.drift < 0 || st.drift > MAXDRIFT)
     error(msg::STATION_DRIFT, pline);
 
   st.count = 0;
+  st.given = true;
+  st.hasyear.fill(false);
   if (have_loc) {
     read_locations(run.data, locfile.trimmed(), st);
     run.data.close();

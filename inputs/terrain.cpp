@@ -106,13 +106,16 @@ void readterrain(Run &run) {
   charin(flagfile, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::TERRAIN_FLAG, run.pline());
+  run.usedname[USE_TERCLASS] = flagfile;
   readflags<NAMELEN>(run.data, flagfile.trimmed(), run.terclass, NROW, NCOL,
                      std::span<Name>(run.ternames), run.nterclass, MAXTERCLASS);
+  run.zoneshape[USE_TERCLASS] = last_zone_shape();
   const int nclass = std::clamp(run.nterclass, 0, MAXTERCLASS);
 
   charin(multfile, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::TERRAIN_MULT_FILE, run.pline());
+  run.usedname[USE_TERMULT] = multfile;
   const bool have_mult = run.data.open(multfile.trimmed());
   if (!have_mult)
     error(msg::ERROR_OPENING_, multfile.trimmed());
@@ -120,6 +123,7 @@ void readterrain(Run &run) {
   charin(plotfile, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::TERRAIN_PLOT, run.pline());
+  run.usedname[USE_TERPLOT] = plotfile;
 
   double lo = 0.0, hi = 1.0e100;
   while (!eol(run.pline(), run.linepos)) {
@@ -180,7 +184,8 @@ void readterrain(Run &run) {
     }
   }
 
-  write_plot(run, plotfile.trimmed());
+  if (side_output_allowed(run, USE_TERPLOT, plotfile.trimmed()))
+    write_plot(run, plotfile.trimmed());
 }
 
 } // namespace quon

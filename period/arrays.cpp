@@ -94,6 +94,27 @@ void write_unformatted(OutFile &f, const CellArray &a, double factor) {
   f.write(marker);
 }
 
+// Counts a missing file of a state's folder for the summary at the end of
+// the run (files of other folders are not the states' data).
+void count_missing(Run &run, std::string_view dir, std::string_view part,
+                   std::string_view label) {
+  for (int k = 0; k < NSTATE; ++k) {
+    if (dir != run.statedir[std::size_t(k)].full())
+      continue;
+    if (label == "mi") {
+      // Looked for every month of its year: count it once.
+      const Text<8> key(part);
+      if (run.micounted[std::size_t(k)] == key)
+        return;
+      run.micounted[std::size_t(k)] = key;
+    }
+    for (std::size_t kind = 0; kind < STATEKINDS.size(); ++kind)
+      if (label == STATEKINDS[kind])
+        ++run.missingfiles[kind][std::size_t(k)];
+    return;
+  }
+}
+
 } // namespace
 
 bool readfile(Run &run, CellArray &a, std::string_view dir,
@@ -109,6 +130,7 @@ bool readfile(Run &run, CellArray &a, std::string_view dir,
   // A state that has no file for a quantity and period simply has none of
   // it there.
   if (!file_exists(path)) {
+    count_missing(run, dir, part, label);
     a.fill(0.0);
     return false;
   }

@@ -231,9 +231,7 @@ void period(Run &run, const CellArray &r, std::string_view label,
     char buf[64];
     fmt::ListRecord rec(buf, sizeof buf);
     rec.text(msg::INCREASE_MAXWEL).integer(nw);
-    error(rec.view());
-    report_record(rec.view());
-    throw RunEnd{1};
+    endrecord(rec.view());
   }
 
   OutFile &wel = run.wel;

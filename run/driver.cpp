@@ -10,6 +10,7 @@
 
 #include "budget.h"
 #include "calendar.h"
+#include "checks.h"
 #include "fmt.h"
 #include "krige.h"
 #include "messages.h"
@@ -28,6 +29,7 @@ namespace {
 
 constexpr std::string_view HELP =
     "Usage: quon <parameter file>\n"
+    "       quon --check | --strict <parameter file>\n"
     "\n"
     "Prepares the recharge (RCH) and well (WEL) input of every stress period\n"
     "of the regional groundwater model and writes the annual water budget by\n"
@@ -59,6 +61,16 @@ constexpr std::string_view HELP =
     "  STATIONS locations precip drift  precipitation stations\n"
     "  MONTH m1 .. m12              monthly shares of the year, sum 1\n"
     "  FUNCTION table type          recharge functions; data lines follow\n"
+    "\n"
+    "\n"
+    "Options:\n"
+    "  --check    dry run: read the parameter file and every input the run\n"
+    "             would read, with the same messages, write no file at all,\n"
+    "             and print an inventory (files present, missing, unreadable;\n"
+    "             zone grid shapes; precipitation years; outputs; reports);\n"
+    "             exit 0 when the run would go through, 1 when it would end\n"
+    "  --strict   every report ends the run (exit 1); reports found while\n"
+    "             reading the settings are all made first\n"
     "\n"
     "Exit status: 0 done, 1 the run ended early, 2 no parameter file.\n";
 
@@ -111,7 +123,7 @@ void warn_cell(std::string_view what, int r, int c, const double *value) {
   rec.text(msg::WARNING).text(what).integer(r).integer(c);
   if (value)
     rec.real(*value);
-  report_record(rec.view());
+  warning_record(rec.view());
 }
 
 // Reports settings that are missing or inconsistent; the run goes on.
@@ -138,35 +150,6 @@ void post_read_checks(Run &run) {
         warn_cell(msg::MISSING_SOIL, r, c, nullptr);
     }
   }
-}
-
-// Ends the run before the first period when a period would read outside the
-// tables: the precipitation table holds the years 1910 to 2150 only, the RCH
-// name table four names, and the kriging store one system of order 135.
-void check_before_periods(Run &run) {
-  if (run.nrch > MAXRCH)
-    endrun(msg::RECHARGE_TOO_MANY, IntText(run.nrch).v);
-  if (run.steady_start > 0 &&
-      (run.steady_end < run.steady_start || run.steady_start < FIRSTYEAR ||
-       run.steady_end > LASTYEAR)) {
-    char buf[32];
-    auto r = std::to_chars(buf, buf + 16, run.steady_start);
-    *r.ptr++ = ' ';
-    r = std::to_chars(r.ptr, buf + sizeof buf, run.steady_end);
-    endrun(msg::STEADY_SPAN, std::string_view(buf, r.ptr - buf));
-  }
-  if (run.trans_start <= run.trans_end &&
-      (run.trans_start < FIRSTYEAR || run.trans_end > LASTYEAR)) {
-    char buf[32];
-    auto r = std::to_chars(buf, buf + 16, run.trans_start);
-    *r.ptr++ = ' ';
-    r = std::to_chars(r.ptr, buf + sizeof buf, run.trans_end);
-    endrun(msg::TRANSIENT_SPAN, std::string_view(buf, r.ptr - buf));
-  }
-  const StationTable &st = run.stations;
-  if (st.drift < 0 || st.drift > MAXDRIFT || st.count < 0 ||
-      st.count > MAXSTATION || st.count + 2 * st.drift + 1 > MAXKRIG)
-    endrun(msg::KRIG_STORE, IntText(st.drift).v);
 }
 
 // Opens the WEL file and the RCH files and writes their header lines (none
@@ -333,33 +316,96 @@ void read_parameters(Run &run) {
   run.param.close();
 }
 
-int run_program(Run &run, int argc, char **argv) {
-  if (argc != 2)
+// What the command line asks for.
+struct Options {
+  bool strict = false, check = false;
+  const char *param = nullptr; // the parameter file
+  int files = 0;               // words that are not options
+};
+
+Options parse_options(int argc, char **argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--strict")
+      o.strict = true;
+    else if (a == "--check")
+      o.check = true;
+    else if (++o.files == 1)
+      o.param = argv[i];
+  }
+  return o;
+}
+
+int run_program(Run &run, const Options &opt) {
+  if (opt.files != 1)
     error(msg::USAGE);
-  if (argc < 2)
+  if (opt.param == nullptr)
     return 2;
-  if (!run.param.open(argv[1])) {
+  if (!run.param.open(opt.param)) {
     error(msg::OPEN_PARAM);
     return 2;
   }
+  run.dry = opt.check;
+  run.strict = opt.strict;
+  run.usedname[USE_PARAM].set(opt.param);
+  // A report file of an earlier run must not pass for this run's.
+  open_report();
   read_parameters(run);
   post_read_checks(run);
-  check_before_periods(run);
+  if (!run.dry)
+    warn_state_folders(run);
+  if (run.strict && report_count() > 0) {
+    char n[16];
+    const auto r = std::to_chars(n, n + sizeof n, report_count());
+    endrun(msg::STRICT_SETTINGS, std::string_view(n, r.ptr - n));
+  }
+  if (run.strict && !run.dry)
+    end_on_report(true);
+
+  Stopper stop(run.dry);
+  if (run.dry)
+    std::printf("quon --check %s\n", opt.param);
+  check_settings(run, stop);
 
   StationTable &st = run.stations;
-  krigmatinv(X0, Y0, st.x, st.y, run.krig.amat, run.krig.ainv, st.count,
-             st.drift);
+  if (stop.count() == 0)
+    krigmatinv(X0, Y0, st.x, st.y, run.krig.amat, run.krig.ainv, st.count,
+               st.drift);
+  if (run.dry) {
+    warn_state_folders(run);
+    const int ends = inventory(run, stop);
+    if (ends > 0) {
+      std::printf("Result: the run would end early (%d condition%s above)\n",
+                  ends, ends == 1 ? "" : "s");
+      return 1;
+    }
+    if (run.strict && report_count() > 0) {
+      std::puts("Result: with --strict the run would end at its first report");
+      return 1;
+    }
+    std::puts("Result: the run would go through to its last period");
+    return 0;
+  }
   prepare_kriging(run);
 
   open_model_files(run);
   const bool steady = run.steady_start > 0;
-  const int years = std::max(0, run.trans_end - run.trans_start + 1);
+  const int years =
+      run.trans_end < run.trans_start
+          ? 0
+          : int(std::min<long long>(static_cast<long long>(run.trans_end) -
+                                        run.trans_start + 1,
+                                    NYEARS));
   Progress progress((steady ? 1 : 0) + 12 * years);
   int done = steady ? 1 : 0;
   if (steady)
     steady_period(run, progress);
-  for (int y = run.trans_start; y <= run.trans_end; ++y)
+  for (int y = run.trans_start; y <= run.trans_end; ++y) {
     transient_year(run, y, progress, done);
+    if (y == run.trans_end)
+      break;
+  }
   progress.finish();
 
   close_checked(run.pumpbsn);
@@ -394,15 +440,22 @@ int quon_main(int argc, char **argv) {
     }
   }
 
+  const Options opt = parse_options(argc, argv);
   std::unique_ptr<Run> run = make_run();
+  reset_reports();
+  set_report_dry(opt.check);
   int status = 0;
   try {
-    status = run_program(*run, argc, argv);
+    status = run_program(*run, opt);
   } catch (const RunEnd &e) {
     status = e.status;
   }
   close_quietly(*run);
   close_report();
+  set_report_dry(false);
+  if (status != 2)
+    print_summary(*run, status);
+  std::fflush(stdout);
   return status;
 }
 

@@ -98,7 +98,7 @@ void kw_bin(Run &run, std::string_view) { run.binmode = 1; }
 
 // Messages of one span keyword (STEADY or TRANSIENT).
 struct SpanMessages {
-  std::string_view start, end, period, start_range, end_range;
+  std::string_view keyword, start, end, period, start_range, end_range;
 };
 
 // Reads a start and an end year and checks them; the values are stored as
@@ -107,12 +107,18 @@ struct SpanMessages {
 void read_span(Run &run, std::string_view line, int &start, int &end,
                const SpanMessages &m) {
   int err = 0;
+  // A year that is not a whole number is read as 0: reported here, and the
+  // run is ended before its first period rather than run with year 0.
   start = intin(line, run.linepos, run.linepos, err);
-  if (err != 0)
+  if (err != 0) {
     error(m.start);
+    run.badyear.set(m.keyword);
+  }
   end = intin(line, run.linepos, run.linepos, err);
-  if (err != 0)
+  if (err != 0) {
     error(m.end);
+    run.badyear.set(m.keyword);
+  }
   if (start > end)
     error(m.period);
   if (start < FIRSTYEAR)
@@ -123,7 +129,7 @@ void read_span(Run &run, std::string_view line, int &start, int &end,
 
 void kw_steady(Run &run, std::string_view line) {
   read_span(run, line, run.steady_start, run.steady_end,
-            {msg::STEADY_START, msg::STEADY_END, msg::STEADY_PERIOD,
+            {"STEADY", msg::STEADY_START, msg::STEADY_END, msg::STEADY_PERIOD,
              msg::STEADY_START_RANGE, msg::STEADY_END_RANGE});
   int err = 0;
   run.steady_mult = realin(line, run.linepos, run.linepos, err);
@@ -133,8 +139,9 @@ void kw_steady(Run &run, std::string_view line) {
 
 void kw_transient(Run &run, std::string_view line) {
   read_span(run, line, run.trans_start, run.trans_end,
-            {msg::TRANSIENT_START, msg::TRANSIENT_END, msg::TRANSIENT_PERIOD,
-             msg::TRANSIENT_START_RANGE, msg::TRANSIENT_END_RANGE});
+            {"TRANSIENT", msg::TRANSIENT_START, msg::TRANSIENT_END,
+             msg::TRANSIENT_PERIOD, msg::TRANSIENT_START_RANGE,
+             msg::TRANSIENT_END_RANGE});
 }
 
 void kw_nopump(Run &run, std::string_view line) {
@@ -150,30 +157,32 @@ void kw_nopump(Run &run, std::string_view line) {
 // A zone grid keyword: the file name word (reported when missing; the
 // blank name then goes to the reader, which refuses it), then the grid.
 void zone_keyword(Run &run, std::string_view line, std::string_view missing,
-                  ZoneGrid &grid, std::span<Name> names, int &count,
-                  int limit) {
+                  FileUse use, ZoneGrid &grid, std::span<Name> names,
+                  int &count, int limit) {
   Word name;
   if (!next_word(run, line, name))
     error(missing, line);
+  run.usedname[use] = name;
   readflags<NAMELEN>(run.data, name.full(), grid, NROW, NCOL, names, count,
                      limit);
+  run.zoneshape[use] = last_zone_shape();
 }
 
 void kw_mound(Run &run, std::string_view line) {
-  zone_keyword(run, line, msg::MOUND_NAME, run.mound, run.scratchnames,
-               run.nscratch, 1);
+  zone_keyword(run, line, msg::MOUND_NAME, USE_MOUND, run.mound,
+               run.scratchnames, run.nscratch, 1);
 }
 
 void kw_optmound(Run &run, std::string_view) { run.optmound = 1; }
 
 void kw_ibound(Run &run, std::string_view line) {
-  zone_keyword(run, line, msg::IBOUND_NAME, run.ibound, run.scratchnames,
-               run.nscratch, 0);
+  zone_keyword(run, line, msg::IBOUND_NAME, USE_IBOUND, run.ibound,
+               run.scratchnames, run.nscratch, 0);
 }
 
 void kw_soil(Run &run, std::string_view line) {
-  zone_keyword(run, line, msg::SOIL_NAME, run.soil, run.soilnames, run.nsoil,
-               MAXSOIL);
+  zone_keyword(run, line, msg::SOIL_NAME, USE_SOIL, run.soil, run.soilnames,
+               run.nsoil, MAXSOIL);
 }
 
 void kw_terrain(Run &run, std::string_view) { readterrain(run); }
@@ -181,17 +190,20 @@ void kw_terrain(Run &run, std::string_view) { readterrain(run); }
 void kw_xfactor(Run &run, std::string_view line) {
   int err = 0;
   run.xfactor_year = intin(line, run.linepos, run.linepos, err);
-  if (err != 0)
+  if (err != 0) {
     error(msg::XFACTOR_YEAR, line);
+    run.badyear.set("XFACTOR");
+  }
   Word name;
   if (!next_word(run, line, name))
     error(msg::XFACTOR_NAME, line);
+  run.usedname[USE_XFACTOR] = name;
   readreal(run.data, name.full(), run.xfactor, NROW, NCOL, 0);
 }
 
 void kw_budget(Run &run, std::string_view line) {
-  zone_keyword(run, line, msg::BUDGET_NAME, run.budzone, run.budnames, run.nbud,
-               MAXBUDZONE);
+  zone_keyword(run, line, msg::BUDGET_NAME, USE_BUDGET, run.budzone,
+               run.budnames, run.nbud, MAXBUDZONE);
   budget_header(run);
   Word name;
 
@@ -199,10 +211,12 @@ void kw_budget(Run &run, std::string_view line) {
   // the fixed name of the cells outside every named sub-area.
   if (!next_word(run, line, name))
     return;
+  run.usedname[USE_SUBAREA] = name;
   readflags<SUBNAMELEN>(
       run.data, name.full(), run.subarea, NROW, NCOL,
       std::span<Text<SUBNAMELEN>>(run.subnames).subspan(1, MAXSUBAREA),
       run.nsub, MAXSUBAREA);
+  run.zoneshape[USE_SUBAREA] = last_zone_shape();
   run.subnames[0].set("nonOsken");
   run.has_subarea = true;
   subarea_headers(run);

@@ -280,7 +280,8 @@ protected:
     }
     const int st = shell("cd " + d.string() + " && " + QUON +
                          " quon.par > stdout.txt 2> stderr.txt");
-    const std::string err = read_file((d / "stderr.txt").string());
+    const std::string err =
+        quon::test::reports_of(read_file((d / "stderr.txt").string()));
     if (st != 0 || !err.empty()) {
       ADD_FAILURE() << run << ": quon ended with " << st << ": " << err;
       return false;

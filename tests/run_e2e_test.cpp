@@ -254,12 +254,12 @@ TEST_F(EndToEnd, RunsAreRepeatableAndTextAndUnformattedInputsAgree) {
 
   const Files a = run_in("a", err, status);
   ASSERT_EQ(status, 0) << err;
-  EXPECT_EQ(err, "");
+  EXPECT_EQ(test::reports_of(err), "");
   const Files b = run_in("b", err, status);
   ASSERT_EQ(status, 0) << err;
   const Files c = run_in("c", err, status);
   ASSERT_EQ(status, 0) << err;
-  EXPECT_EQ(err, "");
+  EXPECT_EQ(test::reports_of(err), "");
 
   const std::set<std::string> expected{
       "model.wel",      "p.rch",          "g.rch",           "s.rch",
@@ -343,7 +343,8 @@ TEST_F(EndToEnd, GeneratedScenarioThroughTheProgram) {
     const std::string cmd =
         std::string("cd ") + d + " && " + prog + " quon.par 2> stderr.txt";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << d;
-    EXPECT_EQ(read_file(std::string(d) + "/stderr.txt"), "") << d;
+    EXPECT_EQ(test::reports_of(read_file(std::string(d) + "/stderr.txt")), "")
+        << d;
     for (auto &[name, text] : files_under(d))
       if (!before.count(name) && name != "stderr.txt")
         made[d][name] = std::move(text);

@@ -52,6 +52,17 @@ inline std::string read_file(const std::string &name) {
   return s.str();
 }
 
+// The console text without the summary a run prints at its end (its lines
+// start with "quon: "): what is left are the run's reports.
+inline std::string reports_of(const std::string &console) {
+  std::string out;
+  std::istringstream in(console);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("quon: ", 0) != 0)
+      out += line + "\n";
+  return out;
+}
+
 // Number of times text occurs in s.
 inline int count_of(const std::string &s, std::string_view text) {
   int n = 0;

@@ -868,10 +868,13 @@ TEST_F(FileTest, ReadrealFailuresEndTheRun) {
   // is read or written past its end.
   test::write_file("g.txt", "1 2 3\n4 5 6\n");
   std::vector<double> small(5, U);
+  std::remove("fort.2");
   testing::internal::CaptureStderr();
   EXPECT_THROW(readreal(in, "g.txt", small, 2, 3, 0), RunEnd);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Array too small for file g.txt\n");
+  close_report();
+  EXPECT_EQ(test::read_file("fort.2"), " Array too small for file g.txt\n");
   EXPECT_EQ(small, std::vector<double>(5, U));
 
   // The second row is the one that fails.
@@ -906,9 +909,9 @@ TEST_F(FileTest, ErrorReportersWriteOneRecord) {
   std::tie(rep, err) = record([] { errordbl(msg::BINFIND_RANGE, 1e10); });
   EXPECT_EQ(rep, " Value out of range in BINFIND    10000000000.000000     \n");
 
-  // endrun says why on the console only.
+  // endrun says why on the console and in the report file alike.
   std::tie(rep, err) = record([] { endrun("Cannot read file ", "x.dat  "); });
-  EXPECT_EQ(rep, "");
+  EXPECT_EQ(rep, " Cannot read file x.dat\n");
   EXPECT_EQ(err, "Cannot read file x.dat\n");
 }
 

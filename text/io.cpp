@@ -404,6 +404,70 @@ bool file_exists(std::string_view name) {
   return ::stat(cname, &st) == 0;
 }
 
+bool file_key(std::string_view name, FileKey &key) noexcept {
+  key = FileKey{};
+  char cname[NAMEMAX];
+  if (!c_name(name, cname))
+    return false;
+  struct stat st;
+  if (::stat(cname, &st) == 0) {
+    key.exists = true;
+    key.dev = std::uint64_t(st.st_dev);
+    key.ino = std::uint64_t(st.st_ino);
+  }
+  // The folder part: up to the last slash ("." when there is none).
+  const std::string_view n = trim_name(name);
+  const std::size_t slash = n.rfind('/');
+  char dir[NAMEMAX];
+  std::string_view base = n;
+  if (slash == std::string_view::npos) {
+    std::memcpy(dir, ".", 2);
+  } else {
+    const std::size_t d = slash == 0 ? 1 : slash;
+    std::memcpy(dir, n.data(), d);
+    dir[d] = '\0';
+    base = n.substr(slash + 1);
+  }
+  if (::stat(dir, &st) == 0 && S_ISDIR(st.st_mode)) {
+    key.folder = true;
+    key.dirdev = std::uint64_t(st.st_dev);
+    key.dirino = std::uint64_t(st.st_ino);
+  } else {
+    // No such folder: the whole name, without "./" parts and doubled
+    // slashes, is all there is to compare.
+    base = n;
+  }
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < base.size() && k < sizeof key.text; ++i) {
+    if (!key.folder && base[i] == '/' && k > 0 && key.text[k - 1] == '/')
+      continue;
+    if (!key.folder && base[i] == '.' && (i == 0 || base[i - 1] == '/') &&
+        i + 1 < base.size() && base[i + 1] == '/') {
+      ++i;
+      continue;
+    }
+    key.text[k++] = base[i];
+  }
+  key.len = k;
+  return true;
+}
+
+bool same_folder(const FileKey &a, const FileKey &b) noexcept {
+  return a.folder && b.folder && a.dirdev == b.dirdev && a.dirino == b.dirino;
+}
+
+bool same_file(const FileKey &a, const FileKey &b) noexcept {
+  if (a.exists && b.exists)
+    return a.dev == b.dev && a.ino == b.ino;
+  if (a.exists != b.exists)
+    return false;
+  if (a.folder != b.folder)
+    return false;
+  if (a.folder && !same_folder(a, b))
+    return false;
+  return a.base() == b.base();
+}
+
 namespace {
 
 // The report file is the Fortran runtime's file of channel 2.
@@ -414,24 +478,41 @@ OutFile &report_file() {
   return f;
 }
 
+// A dry run (quon --check) writes no report file.
+bool report_dry = false;
+
+[[noreturn]] void report_lost(const char *what) {
+  std::fputs(what, stderr);
+  throw RunEnd{1};
+}
+
 } // namespace
 
 void report_record(std::string_view rec) {
+  if (report_dry)
+    return;
   OutFile &f = report_file();
   // The report file holds the budget table and the records of every early
   // end: a run that cannot keep them must not end as if it had.
-  if (!f.is_open() && !f.open(REPORT_NAME)) {
-    std::fputs("Cannot open file fort.2\n", stderr);
-    throw RunEnd{1};
-  }
+  if (!f.is_open() && !f.open(REPORT_NAME))
+    report_lost("Cannot open file fort.2\n");
   f.write(rec);
   f.endl();
   if (!f.flush()) {
     f.close();
-    std::fputs("Cannot write to file fort.2\n", stderr);
-    throw RunEnd{1};
+    report_lost("Cannot write to file fort.2\n");
   }
 }
+
+void open_report() {
+  if (report_dry)
+    return;
+  OutFile &f = report_file();
+  if (!f.is_open() && !f.open(REPORT_NAME))
+    report_lost("Cannot open file fort.2\n");
+}
+
+void set_report_dry(bool dry) noexcept { report_dry = dry; }
 
 void close_report() { report_file().close(); }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -100,6 +101,28 @@ private:
   std::unique_ptr<Impl> p_;
 };
 
+// What makes a file name the same file as another: an existing file is its
+// device and inode (so a link and its target are one file); a name that does
+// not exist yet is its folder's device and inode and its last component; a
+// name whose folder does not exist either is its text without "./" parts
+// and doubled slashes.
+struct FileKey {
+  bool exists = false, folder = false;
+  std::uint64_t dev = 0, ino = 0;       // the file's, when it exists
+  std::uint64_t dirdev = 0, dirino = 0; // its folder's, when that exists
+  char text[4096];                      // last component, or the whole name
+  std::size_t len = 0;
+  std::string_view base() const { return {text, len}; }
+};
+
+// Forms the key of a name (trailing blanks are not part of it). False for a
+// blank name or one too long for the system. Never allocates.
+bool file_key(std::string_view name, FileKey &key) noexcept;
+// True when two keys name the same file.
+bool same_file(const FileKey &a, const FileKey &b) noexcept;
+// True when the keys' folders are the same existing folder.
+bool same_folder(const FileKey &a, const FileKey &b) noexcept;
+
 // True when a file or directory of this name exists (trailing blanks of the
 // name are not part of it).
 bool file_exists(std::string_view name);
@@ -108,7 +131,14 @@ bool file_exists(std::string_view name);
 // old one) by its first record and never before. Each call writes one whole
 // record and flushes it, so the report survives an early end.
 void report_record(std::string_view rec);
+// Creates the report file now (replacing an old one) if it is not open, so
+// that a report of an earlier run never passes for this run's. Ends the run
+// (RunEnd) when it cannot be created.
+void open_report();
 // Flushes and closes the report file if it was created; for main() and tests.
 void close_report();
+// With dry set, report_record() and open_report() write nothing (quon
+// --check writes no file at all).
+void set_report_dry(bool dry) noexcept;
 
 } // namespace quon

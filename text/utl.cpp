@@ -634,12 +634,65 @@ void console(std::string_view a, std::string_view b = {}) {
   throw RunEnd{1};
 }
 
+// What the run has reported so far without ending, for the summary at its
+// end and for strict runs, which refuse to go on past a report.
+struct Tally {
+  int reports = 0;  // error() calls and warning records
+  int warnings = 0; // warning records written to the report file
+  char first[RECMAX];
+  std::size_t firstlen = 0;
+  bool end_on_report = false;
+};
+Tally tally;
+
+// Counts one report and keeps the text of the first.
+void note_report(std::string_view a, std::string_view b) {
+  if (tally.reports++ > 0)
+    return;
+  const std::size_t na = std::min(a.size(), RECMAX);
+  const std::size_t nb = std::min(b.size(), RECMAX - na);
+  std::memcpy(tally.first, a.data(), na);
+  if (nb > 0)
+    std::memcpy(tally.first + na, b.data(), nb);
+  tally.firstlen = na + nb;
+}
+
+// A strict run ends at a report made after its settings were accepted: the
+// report's text becomes the run's last record, then the reason.
+void strict_end(std::string_view a, std::string_view b) {
+  if (!tally.end_on_report)
+    return;
+  char buf[RECMAX];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(a).text(b);
+  report_record(rec.view());
+  console(msg::STRICT_END);
+  fmt::ListRecord why(buf, sizeof buf);
+  why.text(msg::STRICT_END);
+  report_record(why.view());
+  throw RunEnd{1};
+}
+
 } // namespace
 
 void set_before_console(void (*fn)()) noexcept { before_console = fn; }
 
+void console_line(std::string_view a, std::string_view b) { console(a, b); }
+
 void error(std::string_view msg, std::string_view tail) {
-  console(msg, tail.substr(0, std::size_t(length0(tail))));
+  tail = tail.substr(0, std::size_t(length0(tail)));
+  console(msg, tail);
+  note_report(msg, tail);
+  strict_end(msg, tail);
+}
+
+void warning_record(std::string_view rec) {
+  report_record(rec);
+  ++tally.warnings;
+  const std::string_view text =
+      rec.substr(rec.empty() || rec[0] != ' ' ? 0 : 1);
+  note_report(text, {});
+  strict_end(text, {});
 }
 
 void error2(std::string_view msg, std::string_view name) {
@@ -664,8 +717,25 @@ void errordbl(std::string_view msg, double value) {
 }
 
 void endrun(std::string_view msg, std::string_view tail) {
-  error(msg, tail);
+  char buf[RECMAX];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(msg).text(tail.substr(0, std::size_t(length0(tail))));
+  end_with(rec);
+}
+
+void endrecord(std::string_view rec) {
+  const std::string_view v = rec.substr(rec.empty() || rec[0] != ' ' ? 0 : 1);
+  console(v);
+  report_record(rec);
   throw RunEnd{1};
 }
+
+int report_count() noexcept { return tally.reports; }
+int warning_count() noexcept { return tally.warnings; }
+std::string_view first_report() noexcept {
+  return {tally.first, tally.firstlen};
+}
+void end_on_report(bool on) noexcept { tally.end_on_report = on; }
+void reset_reports() noexcept { tally = Tally{}; }
 
 } // namespace quon

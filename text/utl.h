@@ -81,9 +81,16 @@ int instate(Run &run, int &err) noexcept;
 void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
               int cols, int nheader);
 
-// The error report: writes msg followed directly by tail as one line on
-// standard error; the run goes on.
+// The error report: writes msg followed directly by tail (trimmed) as one
+// line on standard error and counts it as one of the run's reports; the run
+// goes on, unless end_on_report(true) is in force: then the report is also
+// written to the report file and the run ends (RunEnd, status 1).
 void error(std::string_view msg, std::string_view tail = {});
+
+// A warning of the report file: writes the record, counts it as a report
+// and as a warning record, and ends the run as error() does when
+// end_on_report(true) is in force.
+void warning_record(std::string_view rec);
 
 // Ending reporters: write one list-directed record to the report file (the
 // message trimmed, a blank, then the name trimmed / the integer / the real),
@@ -93,12 +100,33 @@ void error(std::string_view msg, std::string_view tail = {});
 [[noreturn]] void errorint(std::string_view msg, std::int64_t value);
 [[noreturn]] void errordbl(std::string_view msg, double value);
 
+// Writes a + b as one line on standard error, not counted as a report (the
+// summary at the end of a run).
+void console_line(std::string_view a, std::string_view b = {});
+
 // Installs a function called before every console message (or none with
 // nullptr); the progress line uses it to clear itself first.
 void set_before_console(void (*fn)()) noexcept;
 
-// Ends the run for a fault that has no record of its own on the report
-// file: msg + tail on standard error, then RunEnd with status 1.
+// Ends the run for a fault found beyond the checks above: msg followed
+// directly by tail (trimmed) as one record on the report file and one line
+// on standard error, then RunEnd with status 1.
 [[noreturn]] void endrun(std::string_view msg, std::string_view tail = {});
+
+// Ends the run with a record already formed: its text on standard error,
+// the record on the report file, then RunEnd with status 1.
+[[noreturn]] void endrecord(std::string_view rec);
+
+// The run's reports so far (error() calls and warning records), the text of
+// the first one, and how many of them were warning records.
+int report_count() noexcept;
+std::string_view first_report() noexcept;
+int warning_count() noexcept;
+// From now on every report ends the run (strict runs, once their settings
+// have been read).
+void end_on_report(bool on) noexcept;
+// Forgets every report and switches end_on_report off; for a new run in the
+// same process.
+void reset_reports() noexcept;
 
 } // namespace quon

@@ -1,0 +1,730 @@
+// checks.cpp - what is checked of a run's settings before its first period:
+// conditions under which the periods would be wrong (missing precipitation
+// years, too few or coinciding stations, one file named for two uses, a
+// year read as 0) end the run, as the span and table checks do; a missing
+// state folder is a warning. Also the files the span reads, the dry run's
+// inventory of them and the summary at the end of a run.
+
+#include "checks.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "calendar.h"
+#include "fmt.h"
+#include "messages.h"
+#include "period.h"
+#include "tables.h"
+#include "utl.h"
+
+namespace quon {
+namespace {
+
+// A message tail built in a fixed buffer; what does not fit is cut.
+class Tail {
+public:
+  Tail &add(std::string_view s) {
+    const std::size_t k = std::min(s.size(), sizeof buf_ - n_);
+    std::memcpy(buf_ + n_, s.data(), k);
+    n_ += k;
+    return *this;
+  }
+  Tail &num(long long v) {
+    char t[24];
+    const auto r = std::to_chars(t, t + sizeof t, v);
+    return add({t, std::size_t(r.ptr - t)});
+  }
+  Tail &real(double v) {
+    char t[40];
+    const auto r = std::to_chars(t, t + sizeof t, v);
+    return add({t, std::size_t(r.ptr - t)});
+  }
+  std::string_view view() const { return {buf_, n_}; }
+  void clear() { n_ = 0; }
+
+private:
+  char buf_[1024];
+  std::size_t n_ = 0;
+};
+
+// ---- The span's years and the per-state files -------------------------------
+
+bool has_steady(const Run &run) { return run.steady_start > 0; }
+
+// The transient years, empty when the end is before the start. Years are
+// compared, never subtracted, so no year word can overflow a count.
+bool in_transient(const Run &run, int y) {
+  return y >= run.trans_start && y <= run.trans_end;
+}
+
+// The kinds of per-state files in the order a period reads them.
+constexpr const auto &KIND = STATEKINDS;
+constexpr int NKIND = int(STATEKINDS.size());
+// Kinds read only where the state pumps (not under NOPUMP).
+constexpr bool PUMPED[NKIND] = {true, false, false, true,
+                                true, true,  false, false};
+// Annual kinds (year.kind); the others are monthly (year.mm.kind) and, with
+// mi, the steady period's (steady.kind).
+constexpr bool ANNUAL[NKIND] = {true,  true,  true,  true,
+                                false, false, false, false};
+
+bool reads(const Run &run, int state, int kind) {
+  return !PUMPED[kind] || run.pumpflag[std::size_t(state)] != 0;
+}
+
+// The folder of a state as its file names use it.
+std::string_view state_dir(const Run &run, int k) {
+  const std::string_view d = run.statedir[std::size_t(k)].full();
+  return d.substr(0, std::size_t(length(d)));
+}
+
+// Calls fn(state, kind, path) for every per-state file the span reads, in
+// the order of the run's periods. The path is built in a fixed buffer.
+template <class Fn> void for_each_state_file(const Run &run, Fn fn) {
+  char path[WORDLEN + 32];
+  auto emit = [&](int k, int kind, std::string_view part) {
+    // The same cut as the run's own paths: the folder keeps WORDLEN bytes.
+    const std::string_view dir = state_dir(run, k);
+    std::size_t n = std::min(dir.size(), std::size_t(WORDLEN));
+    std::memcpy(path, dir.data(), n);
+    path[n++] = '/';
+    std::memcpy(path + n, part.data(), part.size());
+    n += part.size();
+    path[n++] = '.';
+    std::memcpy(path + n, KIND[kind].data(), KIND[kind].size());
+    n += KIND[kind].size();
+    fn(k, kind, part, std::string_view(path, n));
+  };
+  if (has_steady(run))
+    for (int k = 0; k < NSTATE; ++k)
+      for (int kind = 3; kind < NKIND; ++kind)
+        if (reads(run, k, kind))
+          emit(k, kind, "steady");
+  for (int y = run.trans_start; in_transient(run, y); ++y) {
+    char y4[8];
+    const std::string_view year(y4, std::size_t(year_label(y4, y) - y4));
+    for (int kind = 0; kind < 3; ++kind)
+      for (int k = 0; k < NSTATE; ++k)
+        if (reads(run, k, kind))
+          emit(k, kind, year);
+    for (int m = 1; m <= 12; ++m) {
+      char p[8];
+      const std::string_view part(p, std::size_t(month_part(p, y, m) - p));
+      for (int k = 0; k < NSTATE; ++k) {
+        if (m == 1 && reads(run, k, 3))
+          emit(k, 3, year);
+        for (int kind = 4; kind < NKIND; ++kind)
+          if (reads(run, k, kind))
+            emit(k, kind, part);
+      }
+    }
+    if (y == run.trans_end) // the last year: never step past INT_MAX
+      break;
+  }
+}
+
+// ---- One file named for two uses --------------------------------------------
+
+// A file the settings name: its use, its name and its key.
+struct Named {
+  std::string_view use;
+  int number = 0; // RECHARGE file number, else 0
+  std::string_view name;
+  FileKey key;
+};
+
+// A family of per-year files in one folder: the store files, the annual
+// pumping tables, or one state's data files.
+struct Family {
+  std::string_view use;
+  std::string_view dir;
+  FileKey dirkey; // the folder itself
+  int state = -1; // a state's data files, else -1
+};
+
+bool folder_of(const FileKey &k, const FileKey &dir) {
+  return k.folder && dir.exists && k.dirdev == dir.dev && k.dirino == dir.ino;
+}
+
+bool year_word(std::string_view w, const Run &run) {
+  if (w.size() != 4)
+    return false;
+  int y = 0;
+  for (char ch : w) {
+    if (ch < '0' || ch > '9')
+      return false;
+    y = y * 10 + (ch - '0');
+  }
+  return in_transient(run, y);
+}
+
+// True when base is the last component of a file of the family.
+bool family_base(const Run &run, const Family &f, std::string_view base) {
+  const std::size_t dot = base.find('.');
+  if (dot == std::string_view::npos)
+    return false;
+  const std::string_view head = base.substr(0, dot);
+  const std::string_view rest = base.substr(dot + 1);
+  if (f.state < 0) {
+    if (!year_word(head, run))
+      return false;
+    if (f.use == msg::USE_ANNPUMP)
+      return rest == "csv";
+    for (const Name &n : run.storenames)
+      if (run.nstore == 3 && rest == n.trimmed())
+        return true;
+    return false;
+  }
+  if (head == "steady") {
+    if (!has_steady(run))
+      return false;
+    for (int kind = 3; kind < NKIND; ++kind)
+      if (rest == KIND[kind] && reads(run, f.state, kind))
+        return true;
+    return false;
+  }
+  if (!year_word(head, run))
+    return false;
+  for (int kind = 0; kind < NKIND; ++kind) {
+    if (!ANNUAL[kind] || !reads(run, f.state, kind))
+      continue;
+    if (rest == KIND[kind])
+      return true;
+  }
+  // year.mm.kind
+  if (rest.size() < 4 || rest[2] != '.' || rest[0] < '0' || rest[0] > '1' ||
+      rest[1] < '0' || rest[1] > '9')
+    return false;
+  const int m = (rest[0] - '0') * 10 + (rest[1] - '0');
+  if (m < 1 || m > 12)
+    return false;
+  for (int kind = 4; kind < NKIND; ++kind)
+    if (rest.substr(3) == KIND[kind] && reads(run, f.state, kind))
+      return true;
+  return false;
+}
+
+void two_uses(Stopper &stop, std::string_view name, std::string_view use1,
+              int n1, std::string_view use2, int n2) {
+  Tail t;
+  t.add(name).add(" (").add(use1);
+  if (n1 > 0)
+    t.num(n1);
+  t.add(" and ").add(use2);
+  if (n2 > 0)
+    t.num(n2);
+  t.add(")");
+  stop.stop(msg::FILE_TWO_USES, t.view());
+}
+
+// The named files of the run: inputs first, then outputs.
+struct NamedFiles {
+  std::array<Named, NFILEUSE + MAXRCH + 4> f;
+  int n = 0, ninputs = 0;
+  void add(std::string_view use, int number, std::string_view name) {
+    const std::size_t k = std::size_t(length0(name));
+    if (k == 0 || n == int(f.size()))
+      return;
+    Named &e = f[std::size_t(n)];
+    e.use = use;
+    e.number = number;
+    e.name = name.substr(0, k);
+    if (file_key(e.name, e.key))
+      ++n;
+  }
+};
+
+void check_files(Run &run, Stopper &stop) {
+  static NamedFiles nf; // about 100 KB of keys: kept off the stack
+  static std::array<Family, 2 + NSTATE> fam;
+  nf.n = 0;
+  // "*" as a zone grid name reads no file.
+  for (int u = 0; u < NINPUTUSE; ++u)
+    if (run.usedname[std::size_t(u)].trimmed() != "*")
+      nf.add(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
+  nf.ninputs = nf.n;
+  nf.add(msg::USE_WELL, 0, run.wellname.full());
+  for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
+    nf.add(msg::USE_RECHARGE, k + 1, run.rchnames[std::size_t(k)].full());
+  nf.add(msg::USE_REPORT, 0, "fort.2");
+  if (run.has_subarea) {
+    nf.add(msg::USE_PUMPBSN, 0, "quon/pump.bsn");
+    nf.add(msg::USE_RECHBSN, 0, "quon/rech.bsn");
+  }
+  for (int u = NINPUTUSE; u < NFILEUSE; ++u)
+    nf.add(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
+
+  // Outputs against every named file before them.
+  for (int i = nf.ninputs; i < nf.n; ++i)
+    for (int j = 0; j < i; ++j) {
+      const Named &a = nf.f[std::size_t(j)], &b = nf.f[std::size_t(i)];
+      if (same_file(a.key, b.key))
+        two_uses(stop, b.name, a.use, a.number, b.use, b.number);
+    }
+
+  // The per-year families.
+  const bool span = run.trans_start <= run.trans_end;
+  int nfam = 0;
+  auto family = [&](std::string_view use, std::string_view dir, int state) {
+    Family &f = fam[std::size_t(nfam)];
+    f.use = use;
+    f.dir = dir;
+    f.state = state;
+    if (file_key(dir, f.dirkey) && f.dirkey.exists)
+      ++nfam;
+  };
+  if (span && run.nstore == 3)
+    family(msg::USE_STORE, run.storedir.trimmed(), -1);
+  if (span && run.annpump)
+    family(msg::USE_ANNPUMP, ".", -1);
+  const int noutfam = nfam;
+  for (int k = 0; k < NSTATE; ++k)
+    family(msg::USE_STATEFILE, state_dir(run, k), k);
+
+  // A named file inside a family: outputs against every family, inputs
+  // against the output families.
+  for (int i = 0; i < nf.n; ++i) {
+    const Named &a = nf.f[std::size_t(i)];
+    const int last = i < nf.ninputs ? noutfam : nfam;
+    for (int j = 0; j < last; ++j) {
+      const Family &f = fam[std::size_t(j)];
+      if (folder_of(a.key, f.dirkey) && family_base(run, f, a.key.base())) {
+        Tail use;
+        if (f.state >= 0)
+          use.add(run.statecode[std::size_t(f.state)].full());
+        use.add(f.use);
+        two_uses(stop, a.name, a.use, a.number, use.view(), 0);
+      }
+    }
+  }
+
+  // Output families against each other and against the state files: the
+  // store names against each other, the annual tables and the state files,
+  // for the first transient year (every year names its files alike).
+  if (!span || run.nstore != 3 || fam[0].use != msg::USE_STORE)
+    return;
+  const Family &store = fam[0];
+  char y4[8];
+  const std::string_view year(
+      y4, std::size_t(year_label(y4, run.trans_start) - y4));
+  for (int a = 0; a < 3; ++a) {
+    const std::string_view na = run.storenames[std::size_t(a)].trimmed();
+    Tail path;
+    path.add(store.dir).add("/").add(year).add(".").add(na);
+    for (int b = 0; b < a; ++b)
+      if (na == run.storenames[std::size_t(b)].trimmed())
+        two_uses(stop, path.view(), msg::USE_STORE, b + 1, msg::USE_STORE,
+                 a + 1);
+    Tail base;
+    base.add(year).add(".").add(na);
+    for (int j = 1; j < nfam; ++j) {
+      const Family &f = fam[std::size_t(j)];
+      if (f.dirkey.dev != store.dirkey.dev || f.dirkey.ino != store.dirkey.ino)
+        continue;
+      if (!family_base(run, f, base.view()))
+        continue;
+      Tail use;
+      if (f.state >= 0)
+        use.add(run.statecode[std::size_t(f.state)].full());
+      use.add(f.use);
+      two_uses(stop, path.view(), msg::USE_STORE, a + 1, use.view(), 0);
+    }
+  }
+}
+
+// ---- Stations and places
+// ------------------------------------------------------
+
+void check_stations(Run &run, Stopper &stop) {
+  const StationTable &st = run.stations;
+  if (!st.given)
+    return;
+  const int need = 2 * std::clamp(st.drift, 0, MAXDRIFT) + 1;
+  if (st.count < need) {
+    Tail t;
+    t.num(st.count).add(" read, ").num(need).add(" needed for drift order ");
+    t.num(st.drift);
+    stop.stop(msg::TOO_FEW_STATIONS, t.view());
+  }
+  const int n = std::clamp(st.count, 0, MAXSTATION);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < i; ++j)
+      if (st.x[std::size_t(i)] == st.x[std::size_t(j)] &&
+          st.y[std::size_t(i)] == st.y[std::size_t(j)]) {
+        Tail t;
+        t.add(st.name[std::size_t(j)].trimmed())
+            .add(" and ")
+            .add(st.name[std::size_t(i)].trimmed());
+        stop.stop(msg::SAME_STATION, t.view());
+      }
+
+  // Precipitation years: only when stations were read (without stations the
+  // table is never used).
+  if (st.count <= 0)
+    return;
+  Tail t;
+  int missing = 0;
+  auto year = [&](int y) {
+    if (y >= FIRSTYEAR && y <= LASTYEAR &&
+        st.hasyear[std::size_t(y - FIRSTYEAR)])
+      return;
+    if (++missing <= 5)
+      t.num(y).add(" ");
+  };
+  if (has_steady(run) && run.steady_start <= run.steady_end)
+    for (int y = run.steady_start; y <= run.steady_end && y <= LASTYEAR; ++y)
+      year(y);
+  if (run.trans_start >= FIRSTYEAR)
+    for (int y = run.trans_start; y <= run.trans_end && y <= LASTYEAR; ++y)
+      year(y);
+  if (missing > 0) {
+    t.add("(").num(missing).add(missing == 1 ? " year)" : " years)");
+    stop.stop(msg::PRECIP_YEARS_MISSING, t.view());
+  }
+}
+
+void check_terrain_places(const Run &run, Stopper &stop) {
+  const int n = std::clamp(run.nterrain, 0, MAXTERRAIN);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < i; ++j)
+      if (run.terx[std::size_t(i)] == run.terx[std::size_t(j)] &&
+          run.tery[std::size_t(i)] == run.tery[std::size_t(j)]) {
+        Tail t;
+        t.add("locations ").num(j + 1).add(" and ").num(i + 1).add(" at ");
+        t.real(run.terx[std::size_t(i)])
+            .add(" ")
+            .real(run.tery[std::size_t(i)]);
+        stop.stop(msg::SAME_TERRAIN, t.view());
+      }
+}
+
+// ---- Spans and tables
+// ---------------------------------------------------------
+
+void check_spans(Run &run, Stopper &stop) {
+  if (!run.badyear.blank())
+    stop.stop(msg::YEAR_NOT_WHOLE, run.badyear.trimmed());
+  if (run.nrch > MAXRCH) {
+    Tail t;
+    stop.stop(msg::RECHARGE_TOO_MANY, t.num(run.nrch).view());
+  }
+  if (has_steady(run) &&
+      (run.steady_end < run.steady_start || run.steady_start < FIRSTYEAR ||
+       run.steady_end > LASTYEAR)) {
+    Tail t;
+    t.num(run.steady_start).add(" ").num(run.steady_end);
+    stop.stop(msg::STEADY_SPAN, t.view());
+  }
+  if (run.trans_start <= run.trans_end &&
+      (run.trans_start < FIRSTYEAR || run.trans_end > LASTYEAR)) {
+    Tail t;
+    t.num(run.trans_start).add(" ").num(run.trans_end);
+    stop.stop(msg::TRANSIENT_SPAN, t.view());
+  }
+  const StationTable &st = run.stations;
+  if (st.drift < 0 || st.drift > MAXDRIFT || st.count < 0 ||
+      st.count > MAXSTATION || st.count + 2 * st.drift + 1 > MAXKRIG) {
+    Tail t;
+    stop.stop(msg::KRIG_STORE, t.num(st.drift).view());
+  }
+}
+
+} // namespace
+
+void Stopper::stop(std::string_view msg, std::string_view tail) {
+  if (!collect_)
+    endrun(msg, tail);
+  ++count_;
+  std::fputs("  would end the run: ", stdout);
+  std::fwrite(msg.data(), 1, msg.size(), stdout);
+  std::fwrite(tail.data(), 1, tail.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+void check_settings(Run &run, Stopper &stop) {
+  check_spans(run, stop);
+  check_stations(run, stop);
+  check_terrain_places(run, stop);
+  check_files(run, stop);
+}
+
+namespace {
+
+void out(std::string_view a, std::string_view b = {}) {
+  std::fwrite(a.data(), 1, a.size(), stdout);
+  std::fwrite(b.data(), 1, b.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+// Counts of one state and kind of file, with the first few names of the
+// missing and of the unreadable ones.
+struct FileCount {
+  static constexpr int SHOWN = 3;
+  int present = 0, missing = 0, unreadable = 0;
+  std::array<std::array<char, WORDLEN + 32>, SHOWN> mname, uname;
+  std::array<std::size_t, SHOWN> mlen{}, ulen{};
+};
+
+void keep(std::array<std::array<char, WORDLEN + 32>, FileCount::SHOWN> &names,
+          std::array<std::size_t, FileCount::SHOWN> &lens, int count,
+          std::string_view path) {
+  if (count > FileCount::SHOWN)
+    return;
+  const std::size_t n = std::min(path.size(), names[0].size());
+  std::memcpy(names[std::size_t(count - 1)].data(), path.data(), n);
+  lens[std::size_t(count - 1)] = n;
+}
+
+void show(
+    std::string_view what,
+    const std::array<std::array<char, WORDLEN + 32>, FileCount::SHOWN> &names,
+    const std::array<std::size_t, FileCount::SHOWN> &lens, int count) {
+  if (count == 0)
+    return;
+  Tail t;
+  t.add("      ").add(what).add(":");
+  for (int i = 0; i < std::min(count, FileCount::SHOWN); ++i)
+    t.add(" ").add({names[std::size_t(i)].data(), lens[std::size_t(i)]});
+  if (count > FileCount::SHOWN)
+    t.add(" (and ").num(count - FileCount::SHOWN).add(" more)");
+  out(t.view());
+}
+
+// Whether the run could create an output: its folder exists and takes new
+// files, and an existing file of the name can be written.
+std::string_view creatable(std::string_view name) {
+  char c[WORDLEN + 8];
+  const std::size_t n = std::min(name.size(), std::size_t(WORDLEN));
+  std::memcpy(c, name.data(), n);
+  c[n] = '\0';
+  struct stat sb;
+  if (::stat(c, &sb) == 0) {
+    if (S_ISDIR(sb.st_mode))
+      return "a folder of that name is in the way";
+    return ::access(c, W_OK) == 0 ? "exists, will be replaced"
+                                  : "exists and cannot be written";
+  }
+  char *slash = std::strrchr(c, '/');
+  const char *dir = ".";
+  if (slash) {
+    *slash = '\0';
+    dir = slash == c ? "/" : c;
+  }
+  if (::stat(dir, &sb) != 0 || !S_ISDIR(sb.st_mode))
+    return "its folder does not exist";
+  return ::access(dir, W_OK | X_OK) == 0 ? "can be created"
+                                         : "its folder cannot be written";
+}
+
+void show_output(std::string_view use, int number, std::string_view name) {
+  name = name.substr(0, std::size_t(length0(name)));
+  if (name.empty())
+    return;
+  Tail t;
+  t.add("  ").add(use);
+  if (number > 0)
+    t.num(number);
+  t.add(" ").add(name).add(": ").add(creatable(name));
+  out(t.view());
+}
+
+} // namespace
+
+int inventory(Run &run, Stopper &stop) {
+  Tail t;
+  t.add("Span:");
+  if (has_steady(run))
+    t.add(" steady ")
+        .num(run.steady_start)
+        .add("-")
+        .num(run.steady_end)
+        .add(" (1 period),");
+  else
+    t.add(" no steady period,");
+  if (run.trans_start <= run.trans_end)
+    t.add(" transient ")
+        .num(run.trans_start)
+        .add("-")
+        .num(run.trans_end)
+        .add(" (")
+        .num(12LL *
+             (static_cast<long long>(run.trans_end) - run.trans_start + 1))
+        .add(" periods)");
+  else
+    t.add(" no transient years");
+  out(t.view());
+
+  // Every per-state file the span reads, read as the run reads it.
+  static std::array<std::array<FileCount, NKIND>, NSTATE> counts;
+  for (auto &s : counts)
+    for (FileCount &c : s)
+      c = FileCount{};
+  const bool spans_ok = stop.count() == 0;
+  if (spans_ok)
+    for_each_state_file(run, [&](int k, int kind, std::string_view part,
+                                 std::string_view path) {
+      FileCount &c = counts[std::size_t(k)][std::size_t(kind)];
+      if (!file_exists(path)) {
+        keep(c.mname, c.mlen, ++c.missing, path);
+        return;
+      }
+      const int before = report_count();
+      bool ok = true;
+      try {
+        ok = readfile(run, run.readbuf, run.statedir[std::size_t(k)].full(),
+                      part, KIND[kind]);
+      } catch (const RunEnd &) {
+        ok = false;
+        stop.stop(msg::CANNOT_READ, path);
+      }
+      if (ok && report_count() == before)
+        ++c.present;
+      else
+        keep(c.uname, c.ulen, ++c.unreadable, path);
+    });
+  out("Per-state files of the span: present, missing (count as zeros), "
+      "unreadable");
+  for (int k = 0; k < NSTATE; ++k)
+    for (int kind = 0; kind < NKIND; ++kind) {
+      const FileCount &c = counts[std::size_t(k)][std::size_t(kind)];
+      if (c.present + c.missing + c.unreadable == 0)
+        continue;
+      Tail l;
+      l.add("  ").add(run.statecode[std::size_t(k)].full()).add(" ");
+      l.add(KIND[kind]).add(KIND[kind].size() == 2 ? " " : "").add(" ");
+      l.num(c.present).add(" present, ").num(c.missing).add(" missing, ");
+      l.num(c.unreadable).add(" unreadable");
+      out(l.view());
+      show("missing", c.mname, c.mlen, c.missing);
+      show("unreadable", c.uname, c.ulen, c.unreadable);
+    }
+
+  out("Zone grids:");
+  for (int u = USE_IBOUND; u <= USE_TERCLASS; ++u) {
+    const std::string_view name = run.usedname[std::size_t(u)].trimmed();
+    if (run.usedname[std::size_t(u)].blank())
+      continue;
+    const ZoneShape &z = run.zoneshape[std::size_t(u)];
+    Tail l;
+    l.add("  ").add(msg::USE_NAMES[u]).add(" ").add(name).add(": ");
+    if (z.short_rows == 0 && z.extra_lines == 0)
+      l.add("rows complete, nothing after the last row");
+    else
+      l.num(z.short_rows)
+          .add(" rows shorter than their fields, ")
+          .num(z.extra_lines)
+          .add(" lines after the last row");
+    out(l.view());
+  }
+
+  const StationTable &st = run.stations;
+  if (st.given) {
+    Tail l;
+    int first = 0, last = 0, years = 0;
+    for (int y = FIRSTYEAR; y <= LASTYEAR; ++y)
+      if (st.hasyear[std::size_t(y - FIRSTYEAR)]) {
+        first = first ? first : y;
+        last = y;
+        ++years;
+      }
+    l.add("Stations: ").num(st.count).add(" read, drift order ").num(st.drift);
+    l.add(" needs ").num(2 * std::clamp(st.drift, 0, MAXDRIFT) + 1);
+    out(l.view());
+    l.clear();
+    l.add("Precipitation file: ");
+    if (years == 0)
+      l.add("no data years");
+    else
+      l.num(years).add(" years from ").num(first).add(" to ").num(last);
+    out(l.view());
+  } else {
+    out("Stations: none (no STATIONS line): no precipitation recharge");
+  }
+
+  out("Outputs:");
+  show_output(msg::USE_WELL, 0, run.wellname.full());
+  for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
+    show_output(msg::USE_RECHARGE, k + 1, run.rchnames[std::size_t(k)].full());
+  show_output(msg::USE_REPORT, 0, "fort.2");
+  if (run.has_subarea) {
+    show_output(msg::USE_PUMPBSN, 0, "quon/pump.bsn");
+    show_output(msg::USE_RECHBSN, 0, "quon/rech.bsn");
+  }
+  for (int u = NINPUTUSE; u < NFILEUSE; ++u)
+    show_output(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
+  if (run.nstore == 3 && run.trans_start <= run.trans_end) {
+    Tail l;
+    l.add(run.storedir.trimmed()).add("/");
+    show_output(msg::USE_STORE, 0,
+                l.add("year.").add(run.storenames[0].trimmed()).view());
+  }
+  if (run.annpump && run.trans_start <= run.trans_end)
+    show_output(msg::USE_ANNPUMP, 0, "year.csv");
+
+  Tail r;
+  r.add("Reports: ").num(report_count());
+  if (report_count() > 0)
+    r.add(" (the first: ").add(first_report()).add(")");
+  out(r.view());
+  return stop.count();
+}
+
+void print_summary(const Run &run, int status) {
+  (void)status;
+  int missing = 0;
+  for (const auto &kind : run.missingfiles)
+    for (int n : kind)
+      missing += n;
+  if (report_count() == 0 && missing == 0)
+    return;
+  Tail t;
+  if (report_count() > 0) {
+    t.num(report_count());
+    console_line(msg::SUMMARY_REPORTS, t.view());
+    console_line(msg::SUMMARY_FIRST, first_report());
+  }
+  if (missing > 0) {
+    t.clear();
+    console_line(msg::SUMMARY_MISSING, t.num(missing).view());
+    for (int kind = 0; kind < NKIND; ++kind) {
+      t.clear();
+      for (int k = 0; k < NSTATE; ++k) {
+        const int n = run.missingfiles[std::size_t(kind)][std::size_t(k)];
+        if (n > 0)
+          t.add(" ").add(run.statecode[std::size_t(k)].full()).add(" ").num(n);
+      }
+      if (t.view().empty())
+        continue;
+      Tail l;
+      l.add("quon:   ").add(KIND[kind]).add(KIND[kind].size() == 2 ? " " : "");
+      console_line(l.add(t.view()).view());
+    }
+  }
+  if (warning_count() > 0) {
+    t.clear();
+    console_line(msg::SUMMARY_WARNINGS, t.num(warning_count()).view());
+  }
+  console_line(msg::SUMMARY_CHECK, {});
+}
+
+void warn_state_folders(Run &run) {
+  if (!has_steady(run) && run.trans_start > run.trans_end)
+    return;
+  for (int k = 0; k < NSTATE; ++k) {
+    const std::string_view dir = state_dir(run, k);
+    struct stat sb;
+    char c[WORDLEN + 1];
+    std::memcpy(c, dir.data(), dir.size());
+    c[dir.size()] = '\0';
+    if (::stat(c, &sb) == 0 && S_ISDIR(sb.st_mode))
+      continue;
+    Tail t;
+    t.add(run.statecode[std::size_t(k)].full()).add(" ").add(dir);
+    error(msg::STATE_FOLDER, t.view());
+  }
+}
+
+} // namespace quon
