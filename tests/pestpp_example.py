@@ -60,57 +60,44 @@ def template_fields(text):
 
 
 def read_ins(ins_path, out_path):
-    """Runs an instruction file on an output file as PEST++ does (primary and
-    secondary markers, l, w, fixed [..]s:e and free !..! reads). Returns
-    {name: (value, output line number, first column, last column)}."""
+    """Runs an instruction file on an output file as PEST++ does, for the
+    instructions the example uses (primary markers, l, fixed [name]s:e);
+    any other instruction is refused. Returns {name: (value, output line
+    number, first column, last column)}."""
     ins = open(ins_path).read().split('\n')
     out = open(out_path).read().split('\n')
     marker = ins[0].split()[1]
     obs, n, raw, cur = {}, 0, '', ''
     for iline in ins[1:]:
-        if not iline.strip():
-            continue
-        # Markers keep their blanks; everything else splits on blanks.
+        # A marker keeps its blanks; everything else splits on blanks.
         tokens = []
         for i, part in enumerate(iline.split(marker)):
             tokens += [marker + part + marker] if i % 2 else part.split()
         for k, tok in enumerate(tokens):
             if tok.startswith(marker) and k == 0:
+                # The search starts on the next output line.
+                tag = tok[1:-1]
                 while True:
                     if n >= len(out):
                         raise ValueError('%s: marker %r not found' % (ins_path, tok))
                     raw = out[n]
                     n += 1
-                    if tok[1:-1] in raw:
-                        cur = raw[raw.index(tok[1:-1]) + len(tok) - 2:]
+                    if tag in raw:
                         break
-            elif tok.startswith(marker):
-                if tok[1:-1] not in cur:
-                    raise ValueError('%s: secondary marker %r not on line %d' % (ins_path, tok, n))
-                cur = cur[cur.index(tok[1:-1]) + len(tok) - 2:]
+                cur = raw[raw.index(tag) + len(tag):]
             elif tok[0] in 'lL':
                 n += int(tok[1:])
                 raw = cur = out[n - 1]
-            elif tok[0] in 'wW':
-                if cur[:1] not in ('', ' '):
-                    cur = cur[len(cur.split()[0]):]
-                if not cur.strip():
-                    raise ValueError('%s: w past the end of line %d' % (ins_path, n))
-                cur = cur.lstrip(' ')
             elif tok[0] == '[':
                 m = re.fullmatch(r'\[(\w+)\](\d+):(\d+)', tok)
                 s, e = int(m.group(2)), min(int(m.group(3)), len(raw))
                 text = raw[s - 1:e]
-                # PEST++ converts the whole field: no trailing blank allowed.
+                # PEST++ converts the whole field (no trailing blank) and
+                # looks for it after the cursor.
                 if text != text.rstrip() or text not in cur:
                     raise ValueError('%s: field %s of line %d is %r' % (ins_path, tok, n, text))
                 cur = cur[cur.index(text) + len(text):]
                 obs[m.group(1)] = (float(text), n, s, e)
-            elif tok[0] == '!':
-                word = cur.replace(',', ' ').split()[0]
-                s = len(raw) - len(cur) + cur.index(word) + 1
-                cur = cur[cur.index(word) + len(word):]
-                obs[tok[1:-1]] = (float(word), n, s, s + len(word) - 1)
             else:
                 raise ValueError('%s: instruction %r not handled' % (ins_path, tok))
     return obs
