@@ -209,6 +209,8 @@ void budget_header(Run &run) {
 // ks, ne, the items name_code each followed by a blank. A file that cannot
 // be created or written ends the run with its name. Does not allocate.
 void subarea_headers(Run &run) {
+  if (run.dry) // a dry run writes no file
+    return;
   subarea_header(run.pumpbsn, PUMPBSN, run);
   subarea_header(run.rechbsn, RECHBSN, run);
 }

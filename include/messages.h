@@ -63,7 +63,7 @@ inline constexpr M USE_NAMES[] = {"parameter file",
                                   "FUNCTION table file",
                                   "TERRAIN plot file"};
 inline constexpr M USE_WELL = "WELL file";
-inline constexpr M USE_RECHARGE = "RECHARGE file ";
+inline constexpr M USE_RECHARGE = "RECHARGE file";
 inline constexpr M USE_REPORT = "report file";
 inline constexpr M USE_PUMPBSN = "sub-area pumping file";
 inline constexpr M USE_RECHBSN = "sub-area recharge file";

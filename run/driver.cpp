@@ -10,7 +10,7 @@
 
 #include "budget.h"
 #include "calendar.h"
-#include "checks.h"
+#include "guard.h"
 #include "fmt.h"
 #include "krige.h"
 #include "messages.h"

@@ -1,4 +1,4 @@
-// checks.h - the checks of a run's settings before its first period (the
+// guard.h - the checks of a run's settings before its first period (the
 // ones that end a run, and the warnings that do not), the per-state files a
 // run reads, and the dry run's inventory.
 #pragma once

@@ -1,11 +1,11 @@
-// checks.cpp - what is checked of a run's settings before its first period:
+// guard.cpp - what is checked of a run's settings before its first period:
 // conditions under which the periods would be wrong (missing precipitation
 // years, too few or coinciding stations, one file named for two uses, a
 // year read as 0) end the run, as the span and table checks do; a missing
 // state folder is a warning. Also the files the span reads, the dry run's
 // inventory of them and the summary at the end of a run.
 
-#include "checks.h"
+#include "guard.h"
 
 #include <charconv>
 #include <cstdio>
@@ -207,15 +207,25 @@ bool family_base(const Run &run, const Family &f, std::string_view base) {
   return false;
 }
 
-void two_uses(Stopper &stop, std::string_view name, std::string_view use1,
-              int n1, std::string_view use2, int n2) {
+// A use as the messages name it: "RECHARGE file 2", "co data file".
+void use_text(Tail &t, std::string_view use, int number) {
+  t.add(use);
+  if (number > 0)
+    t.add(" ").num(number);
+}
+
+// One file for two uses: "a.rch (WELL file and RECHARGE file 1)", or both
+// names when they differ ("l.rch (WELL file) and a.rch (RECHARGE file 1)").
+void two_uses(Stopper &stop, std::string_view name1, std::string_view use1,
+              int n1, std::string_view name2, std::string_view use2, int n2) {
   Tail t;
-  t.add(name).add(" (").add(use1);
-  if (n1 > 0)
-    t.num(n1);
-  t.add(" and ").add(use2);
-  if (n2 > 0)
-    t.num(n2);
+  t.add(name1).add(" (");
+  use_text(t, use1, n1);
+  if (name1 != name2)
+    t.add(") and ").add(name2).add(" (");
+  else
+    t.add(" and ");
+  use_text(t, use2, n2);
   t.add(")");
   stop.stop(msg::FILE_TWO_USES, t.view());
 }
@@ -262,7 +272,7 @@ void check_files(Run &run, Stopper &stop) {
     for (int j = 0; j < i; ++j) {
       const Named &a = nf.f[std::size_t(j)], &b = nf.f[std::size_t(i)];
       if (same_file(a.key, b.key))
-        two_uses(stop, b.name, a.use, a.number, b.use, b.number);
+        two_uses(stop, a.name, a.use, a.number, b.name, b.use, b.number);
     }
 
   // The per-year families.
@@ -296,7 +306,7 @@ void check_files(Run &run, Stopper &stop) {
         if (f.state >= 0)
           use.add(run.statecode[std::size_t(f.state)].full());
         use.add(f.use);
-        two_uses(stop, a.name, a.use, a.number, use.view(), 0);
+        two_uses(stop, a.name, a.use, a.number, a.name, use.view(), 0);
       }
     }
   }
@@ -316,8 +326,8 @@ void check_files(Run &run, Stopper &stop) {
     path.add(store.dir).add("/").add(year).add(".").add(na);
     for (int b = 0; b < a; ++b)
       if (na == run.storenames[std::size_t(b)].trimmed())
-        two_uses(stop, path.view(), msg::USE_STORE, b + 1, msg::USE_STORE,
-                 a + 1);
+        two_uses(stop, path.view(), msg::USE_STORE, b + 1, path.view(),
+                 msg::USE_STORE, a + 1);
     Tail base;
     base.add(year).add(".").add(na);
     for (int j = 1; j < nfam; ++j) {
@@ -330,7 +340,8 @@ void check_files(Run &run, Stopper &stop) {
       if (f.state >= 0)
         use.add(run.statecode[std::size_t(f.state)].full());
       use.add(f.use);
-      two_uses(stop, path.view(), msg::USE_STORE, a + 1, use.view(), 0);
+      two_uses(stop, path.view(), msg::USE_STORE, a + 1, path.view(),
+               use.view(), 0);
     }
   }
 }
@@ -519,16 +530,22 @@ std::string_view creatable(std::string_view name) {
                                          : "its folder cannot be written";
 }
 
-void show_output(std::string_view use, int number, std::string_view name) {
+// Lists an output and whether it can be written; one the run cannot do
+// without (a model file, the report or a budget file) and cannot create
+// goes to the stopper too.
+void show_output(std::string_view use, int number, std::string_view name,
+                 Stopper *required = nullptr) {
   name = name.substr(0, std::size_t(length0(name)));
   if (name.empty())
     return;
   Tail t;
-  t.add("  ").add(use);
-  if (number > 0)
-    t.num(number);
-  t.add(" ").add(name).add(": ").add(creatable(name));
+  t.add("  ");
+  use_text(t, use, number);
+  const std::string_view can = creatable(name);
+  t.add(" ").add(name).add(": ").add(can);
   out(t.view());
+  if (required && can != "can be created" && can != "exists, will be replaced")
+    required->stop(msg::CANNOT_OPEN, name);
 }
 
 } // namespace
@@ -645,13 +662,16 @@ int inventory(Run &run, Stopper &stop) {
   }
 
   out("Outputs:");
-  show_output(msg::USE_WELL, 0, run.wellname.full());
+  if (run.wellname.blank()) // the run could not open a WEL file
+    stop.stop(msg::CANNOT_OPEN, msg::NO_WELL_FILE);
+  show_output(msg::USE_WELL, 0, run.wellname.full(), &stop);
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
-    show_output(msg::USE_RECHARGE, k + 1, run.rchnames[std::size_t(k)].full());
-  show_output(msg::USE_REPORT, 0, "fort.2");
+    show_output(msg::USE_RECHARGE, k + 1, run.rchnames[std::size_t(k)].full(),
+                &stop);
+  show_output(msg::USE_REPORT, 0, "fort.2", &stop);
   if (run.has_subarea) {
-    show_output(msg::USE_PUMPBSN, 0, "quon/pump.bsn");
-    show_output(msg::USE_RECHBSN, 0, "quon/rech.bsn");
+    show_output(msg::USE_PUMPBSN, 0, "quon/pump.bsn", &stop);
+    show_output(msg::USE_RECHBSN, 0, "quon/rech.bsn", &stop);
   }
   for (int u = NINPUTUSE; u < NFILEUSE; ++u)
     show_output(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
@@ -662,7 +682,7 @@ int inventory(Run &run, Stopper &stop) {
                 l.add("year.").add(run.storenames[0].trimmed()).view());
   }
   if (run.annpump && run.trans_start <= run.trans_end)
-    show_output(msg::USE_ANNPUMP, 0, "year.csv");
+    show_output(msg::USE_ANNPUMP, 0, "year.csv", &stop);
 
   Tail r;
   r.add("Reports: ").num(report_count());

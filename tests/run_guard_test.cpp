@@ -1,0 +1,185 @@
+// run_guard_test.cpp - input mistakes that used to give a run that looked
+// good: each must now end the run before its first period (or warn), with
+// --strict and --check behaving as documented.
+//
+// Every case copies one small generated run folder, applies a mistake with
+// a shell command and runs the real program on it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+#include "testutil.h"
+
+namespace {
+namespace fs = std::filesystem;
+using quon::test::read_file;
+
+const std::string QUON = QUON_BINARY_DIR "/quon";
+const std::string GEN = QUON_BINARY_DIR "/tools/gen_scenario";
+
+int shell(const std::string &cmd) {
+  const int st = std::system(cmd.c_str());
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+class Guard : public quon::test::InTempDir {
+protected:
+  // A copy of the generated run with the mistake applied; returns quon's
+  // exit status, its console in err and its standard output in out.
+  int run_case(const std::string &mistake, const std::string &args) {
+    static int n = 0;
+    dir = "case" + std::to_string(++n);
+    if (!fs::exists("base") &&
+        shell(GEN + " --out base --seed 5 --start-year 1950 --years 2 "
+                    "--steady-years 1 --stations 6 --drift 1 --rch 4 "
+                    ">/dev/null 2>&1") != 0)
+      return -1;
+    EXPECT_EQ(shell("cp -r base " + dir + " && cd " + dir + " && " + mistake),
+              0)
+        << mistake;
+    const int st = shell("cd " + dir + " && " + QUON + " " + args +
+                         " quon.par > out.txt 2> err.txt");
+    err = read_file(dir + "/err.txt");
+    out = read_file(dir + "/out.txt");
+    return st;
+  }
+  std::string dir, err, out;
+};
+
+// Edits of quon.par in sed.
+std::string par(const std::string &sed) {
+  return "sed -i '" + sed + "' quon.par";
+}
+
+TEST_F(Guard, MistakesEndTheRunBeforeTheFirstPeriod) {
+  struct Case {
+    const char *what;
+    std::string mistake;
+    const char *message; // on the console and in fort.2
+  };
+  const Case cases[] = {
+      {"precipitation year missing", "sed -i '/^1950 /d' stations.ppt",
+       "no data line for simulated years: 1950 (1 year)"},
+      {"too few stations", par("s/^STATIONS \\(.*\\) 1$/STATIONS \\1 3/"),
+       "Too few stations for the drift order of the kriging: 6 read, 7 "
+       "needed for drift order 3"},
+      {"two stations at one place",
+       "awk 'NR==4{$2=\"192735\";$3=\"14035535\"} NR==3{$2=\"192735\";"
+       "$3=\"14035535\"} {print}' stations.loc > s && mv s stations.loc",
+       "Two stations at the same place: "},
+      {"WEL file is an RCH file", par("s/^WELL .*/WELL precip.rch/"),
+       "precip.rch (WELL file and RECHARGE "
+       "file 1)"},
+      {"RCH file is an input", par("s|^RECHARGE .*|RECHARGE ./stations.ppt|"),
+       "stations.ppt (STATIONS precipitation file) and ./stations.ppt "
+       "(RECHARGE file 1)"},
+      {"RCH file is the report file", par("s/^RECHARGE .*/RECHARGE fort.2/"),
+       "fort.2 (RECHARGE file 1 and report file)"},
+      {"a link to an RCH file",
+       "touch gwirr.rch && ln -s gwirr.rch link.rch && " +
+           par("s/^WELL .*/WELL link.rch/"),
+       "link.rch (WELL file) and gwirr.rch "
+       "(RECHARGE file 2)"},
+      {"store files on state data", par("s/^FILE .*/FILE co agw irr rch/"),
+       "co/1950.agw (FILE store file 1 and co "
+       "data file)"},
+      {"annual tables in the store folder",
+       par("s/^FILE .*/FILE . ppt csv rch/"),
+       "./1950.csv (FILE store file 2 and ANNPUMP table)"},
+      {"XFACTOR year not whole", par("s/^XFACTOR \\([0-9]*\\)/XFACTOR \\1.0/"),
+       "run would go on with year 0: XFACTOR"},
+      {"STEADY year not whole", par("s/^STEADY 1949/STEADY 1949.0/"),
+       "run would go on with year 0: STEADY"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(run_case(c.mistake, ""), 1) << err;
+    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    EXPECT_NE(read_file(dir + "/fort.2").find(c.message), std::string::npos)
+        << read_file(dir + "/fort.2");
+    // No model file was opened.
+    EXPECT_FALSE(fs::exists(dir + "/quon.wel"));
+    EXPECT_FALSE(fs::exists(dir + "/gwirr.rch") &&
+                 fs::file_size(dir + "/gwirr.rch") > 0);
+  }
+}
+
+TEST_F(Guard, SideFileNeverOverwritesAnInput) {
+  // The function table is written while the settings are read: it must not
+  // land on the station file read before it.
+  EXPECT_EQ(
+      run_case(par("s/^FUNCTION funtable.txt/FUNCTION stations.ppt/"), ""), 1);
+  EXPECT_EQ(read_file(dir + "/stations.ppt"), read_file("base/stations.ppt"));
+  EXPECT_NE(err.find("(STATIONS precipitation file and FUNCTION table file)"),
+            std::string::npos)
+      << err;
+}
+
+TEST_F(Guard, StrictEndsAtReportsAndWarningsDoNot) {
+  struct Case {
+    const char *what;
+    std::string mistake, args;
+    int status;
+    const char *message;
+  };
+  const Case cases[] = {
+      {"missing state folder warns", par("s/^DIR .*/DIR nothere ks ne/"), "", 0,
+       "state data folder does not exist, all its files count as zeros: "
+       "co nothere"},
+      {"strict: misspelt keyword", "echo TRANSIENTS 1950 1951 >> quon.par",
+       "--strict", 1, "--strict, and the settings had reports: 1"},
+      {"strict: missing folder", par("s/^DIR .*/DIR co ks gone/"), "--strict",
+       1, "the settings had reports: 1"},
+      {"strict: a good run", "true", "--strict", 0, ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(run_case(c.mistake, c.args), c.status) << err;
+    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    // A strict run that ends writes no model file.
+    EXPECT_EQ(fs::exists(dir + "/quon.wel"), c.status == 0);
+  }
+  // The summary names the report, the missing files and --check.
+  run_case(par("s/^DIR .*/DIR co ks gone/"), "");
+  EXPECT_NE(err.find("quon: this run made reports: 1"), std::string::npos);
+  EXPECT_NE(err.find("quon: per-state files missing, counted as zeros: "),
+            std::string::npos);
+  EXPECT_NE(err.find("quon --check"), std::string::npos) << err;
+}
+
+TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
+  struct Case {
+    const char *what;
+    std::string mistake;
+    int status;
+    const char *said;
+  };
+  const Case cases[] = {
+      {"good run", "rm -f co/1950.07.rcs", 0,
+       "Result: the run would go through to its last period"},
+      {"missing year", "sed -i '/^1951 /d' stations.ppt", 1,
+       "would end the run: The precipitation file has no data line"},
+      {"unreadable text grid", "echo 1 2 x > ks/1950.07.pmp", 1,
+       "unreadable: ks/1950.07.pmp"},
+      {"shifted zone grid", "sed -i '1s/$/\\n/' soil.zon", 0,
+       "SOIL grid soil.zon: 1 rows shorter than their fields, 1 lines after"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(run_case(c.mistake + " && ls -lR > ../before.txt", "--check"),
+              c.status)
+        << out << err;
+    EXPECT_NE(out.find(c.said), std::string::npos) << out;
+    // Nothing written or replaced but the test's own capture files.
+    EXPECT_EQ(shell("cd " + dir +
+                    " && rm out.txt err.txt && ls -lR | "
+                    "diff - ../before.txt >/dev/null"),
+              0)
+        << c.what;
+  }
+}
+
+} // namespace
