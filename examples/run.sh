@@ -5,10 +5,18 @@
 # the run's picture report in examples/run/report. Builds nothing: build
 # quon first. Exits with quon's status.
 #
-# Usage: examples/run.sh [build dir]   (default: build, relative to the
-#                                       checkout)
+# Usage: examples/run.sh [--no-run] [build dir [run folder]]
+#   --no-run: only write the input files (examples/pestpp/setup.sh)
+#   build dir: default build; both relative to the checkout
+#   run folder: default examples/run; replaced as a whole, so it must be
+#   missing, empty or an earlier run folder (one holding quon.par)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+norun=0
+if [ "${1:-}" = --no-run ]; then
+  norun=1
+  shift
+fi
 build=${1:-build}
 case $build in /*) ;; *) build=$top/$build ;; esac
 gen=$build/tools/gen_scenario
@@ -21,12 +29,18 @@ for exe in "$gen" "$quon"; do
   fi
 done
 
-run=$top/examples/run
+run=${2:-$top/examples/run}
+case $run in /*) ;; *) run=$top/$run ;; esac
+if [ -d "$run" ] && [ -n "$(ls -A "$run")" ] && [ ! -f "$run/quon.par" ]; then
+  echo "run.sh: $run is neither empty nor a run folder; not replacing it" >&2
+  exit 1
+fi
 rm -rf "$run"
 "$gen" --out "$run" --seed 1 --start-year 1950 --years 3 --steady-years 2 \
   --stations 24 --drift 1 --rch 4
+[ "$norun" = 1 ] && exit 0
 echo
-echo "== quon quon.par (in examples/run)"
+echo "== quon quon.par (in $run)"
 status=0
 (cd "$run" && "$quon" quon.par) || status=$?
 echo "exit status $status"
