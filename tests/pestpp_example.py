@@ -174,6 +174,9 @@ def main():
     run(['bash', os.path.join(EXAMPLE, 'setup.sh'), build, pest])
     outputs = []
     for d, _, files in os.walk(ref):
+        # The picture report of the example run is not one of quon's outputs.
+        if os.path.relpath(d, ref).split(os.sep)[0] == 'report':
+            continue
         outputs += [os.path.relpath(os.path.join(d, f), ref) for f in files if f != 'quon.par']
     for rel in ('fort.2', 'precip.rch'):
         if os.path.exists(os.path.join(pest, rel)):
