@@ -138,6 +138,11 @@ protected:
                     row.mistake),
               0)
         << row.mistake;
+    // The mistake took: a harmless row must not pass on an unchanged folder.
+    EXPECT_EQ(shell("diff -rq --no-dereference " + base_ + " " + dir +
+                    " > /dev/null"),
+              1)
+        << row.mistake;
     // A run that hangs fails the row instead of the whole test program.
     const int st = shell("cd " + dir + " && timeout 5 " + QUON +
                          " quon.par > /dev/null 2> ../err.txt");
