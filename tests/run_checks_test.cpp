@@ -17,7 +17,6 @@
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -50,10 +49,7 @@ constexpr const char *STATES[3] = {"co", "ks", "ne"};
 constexpr const char *RCH4[4] = {"precip.rch", "gwirr.rch", "swirr.rch",
                                  "coirr.rch"};
 
-int shell(const std::string &cmd) {
-  const int st = std::system(cmd.c_str());
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+using quon::test::shell;
 
 std::vector<std::string> lines_of(const std::string &text) {
   std::vector<std::string> out;

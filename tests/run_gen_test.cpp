@@ -10,7 +10,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "testutil.h"
@@ -23,10 +22,7 @@ using quon::test::read_file;
 const std::string GEN = QUON_BINARY_DIR "/tools/gen_scenario";
 const std::string QUON = QUON_BINARY_DIR "/quon";
 
-int shell(const std::string &cmd) {
-  const int st = std::system(cmd.c_str());
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+using quon::test::shell;
 
 // Runs the generator into dir; its console output goes to dir.log.
 int generate(const std::string &dir, const std::string &opts) {

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 #include "testutil.h"
 
@@ -20,10 +19,7 @@ using quon::test::read_file;
 const std::string QUON = QUON_BINARY_DIR "/quon";
 const std::string GEN = QUON_BINARY_DIR "/tools/gen_scenario";
 
-int shell(const std::string &cmd) {
-  const int st = std::system(cmd.c_str());
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+using quon::test::shell;
 
 class Guard : public quon::test::InTempDir {
 protected:

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "quon.h"
@@ -36,6 +37,12 @@ protected:
   }
   std::filesystem::path dir_, old_;
 };
+
+// Runs cmd with the shell; its exit status, or -1 when it did not exit.
+inline int shell(const std::string &cmd) {
+  const int st = std::system(cmd.c_str());
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
 
 inline void write_file(const std::string &name, const std::string &text) {
   std::filesystem::path p(name);
