@@ -42,6 +42,8 @@ inline constexpr M TOO_FEW_STATIONS =
 inline constexpr M SAME_STATION = "Two stations at the same place: ";
 inline constexpr M SAME_TERRAIN =
     "Two terrain multiplier locations at the same place: ";
+inline constexpr M NO_TERRAIN_LOCATIONS =
+    "No terrain multiplier locations for the TERRAIN classes: ";
 inline constexpr M FILE_TWO_USES =
     "One file named for two uses, one would overwrite the other: ";
 inline constexpr M STATE_FOLDER =

@@ -128,7 +128,9 @@ void read_precip(InFile &in, StationTable &st) {
     auto &ppt = st.ppt[std::size_t(year - FIRSTYEAR)];
     for (int i = 0; i < st.count; ++i) {
       ppt[i] = realin(text, pos, pos, err);
-      if (err != 0)
+      // A negative amount of rain is no measurement: report it like a word
+      // that is not a number.
+      if (err != 0 || ppt[i] < 0.0)
         error(msg::PRECIP_DATA, line.shown());
     }
   }

@@ -10,8 +10,8 @@
 
 #include "budget.h"
 #include "calendar.h"
-#include "guard.h"
 #include "fmt.h"
+#include "guard.h"
 #include "krige.h"
 #include "messages.h"
 #include "period.h"
@@ -159,8 +159,9 @@ void open_model_files(Run &run) {
   const bool append = run.append != 0;
   char buf[64];
 
+  // Without a name there is no WEL file to give the model.
   if (run.wellname.blank())
-    error(msg::NO_WELL_FILE);
+    endrun(msg::NO_WELL_FILE);
   if (!run.wel.open(run.wellname.full(), append))
     endrun(msg::CANNOT_OPEN, run.wellname.trimmed());
   if (!append) {

@@ -399,6 +399,10 @@ void check_stations(Run &run, Stopper &stop) {
 }
 
 void check_terrain_places(const Run &run, Stopper &stop) {
+  // Classified cells with no location to krige their multipliers from.
+  if (!run.usedname[USE_TERMULT].blank() && run.nterrain <= 0 &&
+      run.nterclass > 0)
+    stop.stop(msg::NO_TERRAIN_LOCATIONS, run.usedname[USE_TERMULT].trimmed());
   const int n = std::clamp(run.nterrain, 0, MAXTERRAIN);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < i; ++j)
@@ -664,7 +668,7 @@ int inventory(Run &run, Stopper &stop) {
 
   out("Outputs:");
   if (run.wellname.blank()) // the run could not open a WEL file
-    stop.stop(msg::CANNOT_OPEN, msg::NO_WELL_FILE);
+    stop.stop(msg::NO_WELL_FILE, {});
   show_output(msg::USE_WELL, 0, run.wellname.full(), &stop);
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
     show_output(msg::USE_RECHARGE, k + 1, run.rchnames[std::size_t(k)].full(),

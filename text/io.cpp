@@ -71,6 +71,8 @@ struct InFile::Impl {
   // The last record was cut at BUFSIZE: the rest of its line is still to be
   // skipped.
   bool skip_rest = false;
+  // No record has been read yet (a byte-order mark may come first).
+  bool at_start = true;
   // backspace() was called: next() returns the last record again.
   bool putback = false;
   bool last_ok = false;
@@ -81,6 +83,7 @@ struct InFile::Impl {
   void reset() {
     pos = lim = buf.get();
     eof = pending_cr = skip_rest = putback = last_ok = false;
+    at_start = true;
     last = {};
   }
 
@@ -166,6 +169,15 @@ struct InFile::Impl {
     if (skip_rest)
       skip_line();
     settle_cr();
+    if (at_start) {
+      // A byte-order mark some editors put at the start of a UTF-8 text is
+      // not part of its first record.
+      at_start = false;
+      while (lim - pos < 3 && fill()) {
+      }
+      if (lim - pos >= 3 && std::memcmp(pos, "\xEF\xBB\xBF", 3) == 0)
+        pos += 3;
+    }
     for (;;) {
       const char *e = find_eol(pos, lim);
       if (e < lim) {
