@@ -353,8 +353,11 @@ int run_program(Run &run, int argc, char **argv) {
 
   open_model_files(run);
   const bool steady = run.steady_start > 0;
-  const int years = std::max(0, run.trans_end - run.trans_start + 1);
-  Progress progress((steady ? 1 : 0) + 12 * years);
+  // Counted in 64 bits: the years are the modeller's integers as read, and a
+  // span that never starts may lie anywhere in the integer range.
+  const long long years =
+      std::max(0LL, 1LL + run.trans_end - (long long)run.trans_start);
+  Progress progress(int((steady ? 1 : 0) + 12 * years));
   int done = steady ? 1 : 0;
   if (steady)
     steady_period(run, progress);

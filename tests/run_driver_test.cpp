@@ -236,9 +236,14 @@ TEST_F(Driver, SpansOutsideTheTablesEndTheRunBeforeAnyModelFile) {
     EXPECT_FALSE(fs::exists("model.rch")) << span;
   }
   EXPECT_TRUE(said("TRANSIENT period cannot be run"));
-  // A span that never starts is no fault: no steady period, no year.
-  EXPECT_EQ(run_param(base + "STEADY 0 0 1\nTRANSIENT 1960 1959\n"), 0) << err;
-  EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
+  // A span that never starts is no fault: no steady period, no year, at
+  // whatever distance its ends lie from each other.
+  for (const char *spans : {"STEADY 0 0 1\nTRANSIENT 1960 1959\n",
+                            "STEADY -2147483648 2147483647 1\nTRANSIENT "
+                            "2147483647 -2147483648\n"}) {
+    EXPECT_EQ(run_param(base + spans), 0) << spans << err;
+    EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
+  }
 }
 
 TEST_F(Driver, MoreThanFourRechargeFilesEndTheRun) {
