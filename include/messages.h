@@ -71,6 +71,7 @@ inline constexpr M ERROR_READING = "Error reading file";
 inline constexpr M TOO_MANY_ZONES = "Too many zones in";
 inline constexpr M ZONE_RANGE = "Zone out of range in file";
 inline constexpr M ARRAY_TOO_SMALL = "Array too small for file ";
+inline constexpr M LINE_TOO_LONG = "Line longer than 64 MiB in file";
 
 // Terrain
 inline constexpr M TERRAIN_FLAG = "Invalid TERRAIN flag file ";
