@@ -127,5 +127,8 @@ inline constexpr M CANNOT_READ = "Cannot read file ";
 inline constexpr M CANNOT_WRITE_TO = "Cannot write to file ";
 inline constexpr M RCH_VALUE_RANGE =
     "Recharge value too large for the RCH array field in file ";
+inline constexpr M WELL_RATE = "Well rate not finite in file ";
+inline constexpr M BUDGET_VALUE = "Budget value not finite in file ";
+inline constexpr M PUMP_TABLE_VALUE = "Pumping value not finite in file ";
 
 } // namespace quon::msg
