@@ -109,6 +109,7 @@ inline constexpr M FUNCTION_ZERO = "FUNCTION data must start at zero";
 inline constexpr M FUNCTION_MONOTONE = "FUNCTION data not monotone increasing";
 inline constexpr M FUNCTION_DATA = "Invalid FUNCTION data ";
 inline constexpr M FUNCTION_RANGE = "FUNCTION range too large";
+inline constexpr M FUNCTION_NOT_FINITE = "FUNCTION table value not finite,";
 inline constexpr M SPLINE_ONE = "Cannot fit spline to one point";
 inline constexpr M SPLINE_MANY = "Too many points to fit spline";
 inline constexpr M SPLINE_RANGE = "Spline eval data out of range";
