@@ -35,7 +35,9 @@
 namespace quon::fuzz {
 
 // Enters a folder of this process's own under the temporary folder, once;
-// every file a harness writes or a reader is pointed at lies there.
+// every file a harness writes or a reader is pointed at lies there. The
+// harness then runs in that folder: give it its inputs and corpus folders
+// by absolute paths.
 inline void enter_private_dir() {
   static bool done = false;
   if (done)

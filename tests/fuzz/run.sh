@@ -15,7 +15,8 @@
 # everything a campaign makes in $FUZZ_OUT (fuzz-out): corpus/<name>/ the
 # inputs found, findings/<name>/ the inputs that broke a promise or crashed
 # (crash-*, timeout-*, oom-*), logs/<name>.log the fuzzer's output.
-# A finding replays with: $FUZZ_BUILD/tests/fuzz/fuzz_<name> <file>.
+# A finding replays with: $FUZZ_BUILD/tests/fuzz/fuzz_<name> <file>, the
+# file given by its absolute path (a harness works in a folder of its own).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 abs() { case $1 in /*) echo "$1" ;; *) echo "$top/$1" ;; esac; }
