@@ -3,6 +3,7 @@
 // recharge by state and sub-area in the two sub-area files.
 
 #include <array>
+#include <cmath>
 
 #include "../text/fmt.h"
 #include "../text/io.h"
@@ -42,6 +43,33 @@ void write_record(OutFile &f, std::string_view name, std::string_view rec) {
     endrun(msg::CANNOT_WRITE_TO, name);
 }
 
+// The values of one budget row, written one after another. A value that is
+// not finite (volumes summed past the largest double) has no place in a
+// table people and programs read back: it ends the run, naming the file, the
+// row's year and the value's column (1 = the first value after the year).
+struct RowValues {
+  char *p;
+  std::string_view file;
+  std::string_view year;
+  int col = 0;
+
+  void put(double v, int w) {
+    ++col;
+    if (!std::isfinite(v)) {
+      char buf[64];
+      char *q = fmt::a(buf, file);
+      q = fmt::a(q, ", period ");
+      q = fmt::a(q, year);
+      q = fmt::a(q, ", column ");
+      q = fmt::i(q, col, 3);
+      errorvalue(msg::BUDGET_VALUE, {buf, std::size_t(q - buf)}, v);
+    }
+    p = fmt::f(p, v, w, 1);
+  }
+};
+
+constexpr std::string_view REPORT = "fort.2";
+
 void subarea_header(OutFile &f, std::string_view name, const Run &run) {
   if (!f.open(name))
     endrun(msg::CANNOT_OPEN, name);
@@ -64,11 +92,11 @@ void subarea_row(
     OutFile &f, std::string_view name, const Text<4> &label,
     const std::array<std::array<double, MAXSUBAREA + 1>, NSLICE> &v, int nsub) {
   char buf[4 + (MAXSUBAREA + 1) * NSTATE * 12];
-  char *p = fmt::a(buf, label.full());
+  RowValues row{fmt::a(buf, label.full()), name, label.trimmed()};
   for (int s = 0; s <= nsub; ++s)
     for (int k = 1; k <= NSTATE; ++k)
-      p = fmt::f(p, v[k][s], 12, 1);
-  write_record(f, name, {buf, std::size_t(p - buf)});
+      row.put(v[k][s], 12);
+  write_record(f, name, {buf, std::size_t(row.p - buf)});
 }
 
 // The common work of budget and budget2; sub-area sums only when sub.
@@ -108,14 +136,13 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
   }
 
   char buf[ROWCAP];
-  char *p = fmt::x(buf, 1);
-  p = fmt::a(p, label.full());
+  RowValues row{fmt::a(fmt::x(buf, 1), label.full()), REPORT, label.trimmed()};
 
   if (label.full().find("SS") != std::string_view::npos) {
     for (int z = 1; z <= nz; ++z)
-      p = fmt::f(p, work[z], 10, 1);
-    p = fmt::f(p, total6, 10, 1);
-    report_record({buf, std::size_t(p - buf)});
+      row.put(work[z], 10);
+    row.put(total6, 10);
+    report_record({buf, std::size_t(row.p - buf)});
     return;
   }
 
@@ -165,23 +192,23 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
     for (int z = 1; z <= nz; ++z) {
       const double v = z <= NSTATE ? state[g][z] : 0.0;
       total += v;
-      p = fmt::f(p, v, 10, 1);
+      row.put(v, 10);
     }
     for (int k = nz + 1; k <= NSTATE; ++k)
       total += state[g][k];
-    p = fmt::f(p, total, 10, 1);
+    row.put(total, 10);
   };
   // The state groups in the order of the sum arrays, with the
   // precipitation recharge of the budget zones between ASW and RCG.
   for (int g = 0; g < NSUMS; ++g) {
     if (g == RCG) {
       for (int z = 1; z <= nz; ++z)
-        p = fmt::f(p, work[z], 10, 1);
-      p = fmt::f(p, total6, 10, 1);
+        row.put(work[z], 10);
+      row.put(total6, 10);
     }
     state_group(g);
   }
-  report_record({buf, std::size_t(p - buf)});
+  report_record({buf, std::size_t(row.p - buf)});
 
   if (!sub)
     return;
@@ -222,7 +249,8 @@ void subarea_headers(Run &run) {
 // row (recharge of the budget zones in acre-feet and their total), else the
 // nine groups of a transient year, after which slice 0 of pmp, mi, agw, aco
 // and asw holds the sum of their state slices. Writes and changes nothing
-// when there are no budget zones. Does not allocate.
+// when there are no budget zones. A value that is not finite ends the run
+// (errorvalue) naming the file, year and column. Does not allocate.
 void budget(Run &run, std::string_view label, const CellArray &rech) {
   budget_row(run, label, rech, false);
 }

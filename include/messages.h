@@ -131,6 +131,7 @@ inline constexpr M ERROR_READING = "Error reading file";
 inline constexpr M TOO_MANY_ZONES = "Too many zones in";
 inline constexpr M ZONE_RANGE = "Zone out of range in file";
 inline constexpr M ARRAY_TOO_SMALL = "Array too small for file ";
+inline constexpr M LINE_TOO_LONG = "Line longer than 64 MiB in file";
 
 // Terrain
 inline constexpr M TERRAIN_FLAG = "Invalid TERRAIN flag file ";
@@ -168,6 +169,7 @@ inline constexpr M FUNCTION_ZERO = "FUNCTION data must start at zero";
 inline constexpr M FUNCTION_MONOTONE = "FUNCTION data not monotone increasing";
 inline constexpr M FUNCTION_DATA = "Invalid FUNCTION data ";
 inline constexpr M FUNCTION_RANGE = "FUNCTION range too large";
+inline constexpr M FUNCTION_NOT_FINITE = "FUNCTION table value not finite,";
 inline constexpr M SPLINE_ONE = "Cannot fit spline to one point";
 inline constexpr M SPLINE_MANY = "Too many points to fit spline";
 inline constexpr M SPLINE_RANGE = "Spline eval data out of range";
@@ -186,6 +188,9 @@ inline constexpr M CANNOT_READ = "Cannot read file ";
 inline constexpr M CANNOT_WRITE_TO = "Cannot write to file ";
 inline constexpr M RCH_VALUE_RANGE =
     "Recharge value too large for the RCH array field in file ";
+inline constexpr M WELL_RATE = "Well rate not finite in file ";
+inline constexpr M BUDGET_VALUE = "Budget value not finite in file ";
+inline constexpr M PUMP_TABLE_VALUE = "Pumping value not finite in file ";
 
 // Why an unformatted cell array file cannot be read: the console line after
 // "Cannot read file " and the file's name. Some are followed by a number

@@ -45,6 +45,10 @@ inline constexpr int WORDLEN = 256;    // words and file names
 inline constexpr int NAMELEN = 16;     // zone, station, store names
 inline constexpr int SUBNAMELEN = 10;  // sub-area names
 inline constexpr int HEADERLEN = 4096; // zone grid header line
+// Longest line of any input file, in bytes without its line end: only a
+// runaway or binary file (/dev/zero) has longer lines, and skipping them
+// would never end.
+inline constexpr std::size_t MAXRECORD = std::size_t(64) << 20;
 inline constexpr int FIRSTYEAR = 1910; // first year of the precipitation table
 inline constexpr int LASTYEAR = 2150;  // last year of the precipitation table
 inline constexpr int NYEARS = LASTYEAR - FIRSTYEAR + 1;

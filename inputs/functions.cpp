@@ -105,6 +105,32 @@ void write_table(Run &run, std::string_view name, int nsoil) {
   writes.close();
 }
 
+// Ends the run at the first table value that is not finite: data values
+// near the largest double, or steep ones over a narrow interval, overflow
+// the spline, and an infinity or NaN in the table would reach every cell
+// that looks it up.
+void check_table(const FunctionTable &t, int nsoil) {
+  for (int s = 1; s <= nsoil; ++s)
+    for (int f = 0; f < 2; ++f)
+      for (int j = 0; j < t.rows; ++j) {
+        const double v = t.v[std::size_t(s)][std::size_t(f)][std::size_t(j)];
+        if (std::isfinite(v))
+          continue;
+        char num[16];
+        const char *e = fmt::f(num, t.v[0][0][std::size_t(j)], 7, 1);
+        const char *b = num;
+        while (*b == ' ')
+          ++b;
+        char buf[64];
+        char *p = fmt::a(buf, "soil ");
+        p = fmt::i(p, s, 1);
+        p = fmt::a(p, f == 0 ? " dryland" : " irrigated");
+        p = fmt::a(p, ", precipitation ");
+        p = fmt::a(p, std::string_view(b, std::size_t(e - b)));
+        errorvalue(msg::FUNCTION_NOT_FINITE, {buf, std::size_t(p - buf)}, v);
+      }
+}
+
 } // namespace
 
 // Fits the spline through (x, y) and evaluates it at xout, in order. Fewer
@@ -203,7 +229,8 @@ double binfind(double v, std::span<const double> xtab,
 // table file. Rows past the 64th are reported and dropped; a table longer
 // than 8192 rows is reported and cut there; a last precipitation value below
 // 0 leaves an empty table (the run's lookups then end it); a block without
-// data rows leaves one row at 0. Does not allocate.
+// data rows leaves one row at 0. A table value that is not finite ends the
+// run (errorvalue) before the table file is written. Does not allocate.
 void readfunction(Run &run) {
   const int nsoil = std::clamp(run.nsoil, 0, MAXSOIL);
   if (nsoil == 0)
@@ -286,6 +313,7 @@ void readfunction(Run &run) {
     }
   }
 
+  check_table(t, nsoil);
   if (side_output_allowed(run, USE_FUNTABLE, name.trimmed()))
     write_table(run, name.trimmed(), nsoil);
 }

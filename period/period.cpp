@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "fmt.h"
@@ -47,33 +48,6 @@ void condadd2(CellArray &q, CellArray &sum, const CellArray &src,
       q[i] = 1.0 * src[i] + q[i];
       sum[i] = 1.0 * src[i] + sum[i];
     }
-}
-
-// Ends the run over an array value the RCH field cannot hold, naming where
-// it sits so the modeller can find the input that produced it.
-[[noreturn]] void bad_rch_value(const OutFile &f, std::string_view label,
-                                int row, int col, double v) {
-  char buf[WORDLEN + 128];
-  char *p = buf;
-  p = fmt::a(p, f.name().substr(0, WORDLEN));
-  p = fmt::a(p, ", period ");
-  p = fmt::a(p, label.substr(0, 16));
-  p = fmt::a(p, ", row ");
-  p = fmt::i(p, row, 3);
-  p = fmt::a(p, ", column ");
-  p = fmt::i(p, col, 3);
-  p = fmt::a(p, ", value");
-  char num[32];
-  fmt::ListRecord rec(num, sizeof num);
-  rec.real(v);
-  std::string_view nv = rec.view();
-  while (!nv.empty() && nv.back() == ' ')
-    nv.remove_suffix(1);
-  while (!nv.empty() && nv.front() == ' ')
-    nv.remove_prefix(1);
-  p = fmt::x(p, 1);
-  p = fmt::a(p, nv);
-  endrun(msg::RCH_VALUE_RANGE, {buf, std::size_t(p - buf)});
 }
 
 // One RCH block: the array flag line, the array control record and the 165
@@ -120,7 +94,7 @@ void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
     if (!fits)
       for (int c = 0; c < NCOL; ++c)
         if (!fits_rch(v[c]))
-          bad_rch_value(f, label, r, c + 1, v[c]);
+          errorcell(msg::RCH_VALUE_RANGE, f.name(), label, r, c + 1, v[c]);
     fmt::rows(f, v, 20, 9, 5);
   }
 }
@@ -220,9 +194,16 @@ void period(Run &run, const CellArray &r, std::string_view label,
     for (int k = 1; k <= run.nrch; ++k)
       write_rch(run, run.rch[k - 1], k, label, s1);
 
+  // A rate that is not finite (volumes summed past the largest double) has
+  // no field MODFLOW could read; the period's wells are checked before any
+  // of them is written.
   int nw = 0;
-  for (int i = 0; i < NCELL; ++i)
+  for (int i = 0; i < NCELL; ++i) {
     nw += q[0][i] != 0.0;
+    if (!std::isfinite(q[0][i] * s2))
+      errorcell(msg::WELL_RATE, run.wel.name(), label, i / NCOL + 1,
+                i % NCOL + 1, -q[0][i] * s2);
+  }
   if (nw > MAXWEL) {
     char buf[64];
     fmt::ListRecord rec(buf, sizeof buf);

@@ -68,7 +68,8 @@ void evalcurve(Run &run, CellArray &r, int steady, int year);
 // One stress period: reads the period's per-state files, writes the RCH and
 // WEL records and adds the volumes to the per-state sums. Ends the run when
 // the period has more than MAXWEL wells (after its RCH records, before any
-// WEL record), when an RCH array value would not fit its field, when more
+// WEL record), when a well rate is not finite (before any WEL record), when
+// an RCH array value would not fit its field, when more
 // than four RCH files are set, or when a model file cannot be written.
 // Does not allocate.
 void period(Run &run, const CellArray &r, std::string_view label,

@@ -216,8 +216,9 @@ void steady_period(Run &run, Progress &progress) {
 }
 
 // The annual pumping table of the year: one line per cell, row by row, with
-// the totals over the states of irrigation and municipal pumping.
-void write_annpump(Run &run) {
+// the totals over the states of irrigation and municipal pumping. A total
+// that is not finite ends the run (errorcell) naming the cell.
+void write_annpump(Run &run, std::string_view year) {
   // Without budget zones nothing has formed the totals over the states yet.
   if (run.nbud == 0) {
     for (SumId id : {PMP, MI}) {
@@ -236,6 +237,10 @@ void write_annpump(Run &run) {
     char *p = run.annual.reserve(NCOL * LINE);
     for (int c = 1; c <= NCOL; ++c) {
       const int i = cell(c, r);
+      // Monthly volumes summed past the largest double.
+      for (double v : {pmp[i], mi[i]})
+        if (!std::isfinite(v))
+          errorcell(msg::PUMP_TABLE_VALUE, run.annual.name(), year, r, c, v);
       p = fmt::i(p, i + 1, 5);
       *p++ = ',';
       p = fmt::i(p, r, 5);
@@ -300,7 +305,7 @@ void transient_year(Run &run, int y, Progress &progress, int &done) {
     budget(run, year, run.recharge);
   }
   if (run.annpump)
-    write_annpump(run);
+    write_annpump(run, year);
 }
 
 // Reads the parameter file line by line; each line is cut at LINELEN and

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "budget.h"
 #include "tables.h"
 #include "testutil.h"
@@ -129,6 +131,55 @@ TEST_F(Budget, TransientRowAndSliceZero) {
   for (SumId id : {RCG, RCS, RCC})
     for (double v : run->sums[id].slice[0])
       ASSERT_EQ(v, 0.0);
+}
+
+// A value summed past the largest double ends the run with a record naming
+// the file, the year and the value's column; finite values too wide for
+// their field keep their asterisks.
+TEST_F(Budget, ValueThatIsNotFiniteEndsTheRun) {
+  struct Case {
+    const char *label;
+    SumId id; // a state sum to overflow, or NSUMS: the recharge grid
+    const char *record;
+  };
+  const Case cases[] = {
+      {"1950", MI, "fort.2, period 1950, column   6, value Infinity"},
+      {"1950", RCS, "fort.2, period 1950, column  30, value -Infinity"},
+      {"SS  ", NSUMS, "fort.2, period SS, column   1, value Infinity"},
+      {"1951", PMP, ""}};
+  for (const Case &c : cases) {
+    run = make_run();
+    rech.fill(0.0);
+    zones({"CO", "KS", "NE"});
+    run->budzone[cell(1, 1)] = 1;
+    const double big = c.id == RCS ? -1.7e308 : 1.7e308;
+    if (c.id == NSUMS) {
+      rech[cell(1, 1)] = big;
+    } else {
+      sum(c.id, 2, 1, 1) = big;
+      sum(c.id, 2, 2, 1) = *c.record ? big : 1e9; // 1e9: asterisks
+    }
+    close_report();
+    std::filesystem::remove("fort.2");
+    testing::internal::CaptureStderr();
+    bool ended = false;
+    try {
+      budget(*run, c.label, rech);
+    } catch (const RunEnd &) {
+      ended = true;
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string rep = report();
+    EXPECT_EQ(ended, *c.record != 0) << c.record;
+    if (!ended) {
+      EXPECT_NE(rep.find("**********"), std::string::npos) << rep;
+      continue;
+    }
+    const std::string text =
+        std::string("Budget value not finite in file ") + c.record;
+    EXPECT_EQ(err, text + "\n");
+    EXPECT_EQ(rep, " " + text + "\n");
+  }
 }
 
 TEST_F(Budget, MoreZonesThanStates) {

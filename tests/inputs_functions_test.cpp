@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -304,6 +305,45 @@ TEST_F(ReadFunction, DataProblems) {
   EXPECT_EQ(col(1, 1)[15], 1.0 + 0.5 * (0.0 - 1.0));
   EXPECT_EQ(col(1, 0)[30], 0.0);
   EXPECT_EQ(col(1, 1)[30], 4.0);
+}
+
+// Data that overflow the spline end the run with a record naming the
+// first value that is not finite, and no table file is written.
+TEST_F(ReadFunction, TableValueThatIsNotFiniteEndsTheRun) {
+  struct Case {
+    const char *block;
+    const char *record; // empty: the table is finite
+  };
+  const Case cases[] = {{"0 0 0\n0.05 1.7e308 0\n",
+                         "soil 1 dryland, precipitation 0.0, value NaN"},
+                        {"0 0 0\n0.05 0 -1.7e308\n",
+                         "soil 1 irrigated, precipitation 0.0, value NaN"},
+                        {"0 0 0\n1e-155 0 0\n2e-155 0 1\n1 0 0\n",
+                         "soil 1 irrigated, precipitation 0.1, value NaN"},
+                        {"0 0 0\n0.05 1e300 1e300\n10 0 0\n", ""}};
+  for (const Case &c : cases) {
+    start(std::string("FUNCTION tab.txt 2\n") + c.block, 1);
+    close_report();
+    std::filesystem::remove("fort.2");
+    std::filesystem::remove("tab.txt");
+    bool ended = false;
+    testing::internal::CaptureStderr();
+    try {
+      readfunction(*run);
+    } catch (const RunEnd &) {
+      ended = true;
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    close_report();
+    EXPECT_EQ(ended, *c.record != 0) << c.block;
+    EXPECT_EQ(std::filesystem::exists("tab.txt"), !ended) << c.block;
+    if (!ended)
+      continue;
+    const std::string text =
+        std::string("FUNCTION table value not finite, ") + c.record;
+    EXPECT_NE(err.find(text + "\n"), std::string::npos) << err;
+    EXPECT_EQ(read_file("fort.2"), " " + text + "\n");
+  }
 }
 
 TEST_F(ReadFunction, RowsPast64AreDropped) {

@@ -60,6 +60,10 @@ protected:
     open_rch(1);
     ASSERT_TRUE(run->wel.open("wel"));
   }
+  void TearDown() override {
+    close_report();
+    InTempDir::TearDown();
+  }
   void open_rch(int n, const std::string &prefix = "r") {
     run->nrch = n;
     for (int k = 0; k < n; ++k)
@@ -328,6 +332,51 @@ TEST_F(Period, WideWellRatesKeepALeadingBlank) {
   ASSERT_EQ(wel.size(), 8u);
   for (int i = 0; i < 7; ++i)
     EXPECT_EQ(wel[std::size_t(i + 1)], expect[i]);
+}
+
+// A finite rate of any size keeps its widened field; a rate that is not
+// finite (volumes of two states summed past the largest double) ends the run
+// before any well line of the period, with a record naming the cell.
+TEST_F(Period, WellRateThatIsNotFiniteEndsTheRun) {
+  struct Case {
+    double co, ks;
+    bool ends;
+    const char *value;
+  };
+  const Case cases[] = {{1e300, 0.0, false, ""},
+                        {1.7e308, 1.7e308, true, "-Infinity"},
+                        {-1.7e308, -1.7e308, true, "Infinity"}};
+  for (const Case &c : cases) {
+    Sparse().at(5, 2, 1.0).at(7, 3, c.co).write("co/steady.pmp");
+    Sparse().at(7, 3, c.ks).write("ks/steady.pmp");
+    fs::remove("fort.2");
+    ASSERT_TRUE(run->wel.open("wel"));
+    testing::internal::CaptureStderr();
+    bool ended = false;
+    try {
+      period(*run, r, "Steady ", "steady", "steady", -1, 43560, 0.0);
+    } catch (const RunEnd &) {
+      ended = true;
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    close_report();
+    flush();
+    EXPECT_EQ(ended, c.ends) << c.co;
+    const auto wel = lines_of("wel");
+    if (!c.ends) {
+      ASSERT_EQ(wel.size(), 3u);
+      EXPECT_EQ(wel[2].size(), 9u + 1 + 1 + 301 + 1 + 6) << wel[2];
+      EXPECT_EQ(wel[2].substr(0, 11), "1   3   7 -");
+      continue;
+    }
+    EXPECT_TRUE(wel.empty()) << wel.size();
+    const std::string text =
+        std::string("Well rate not finite in file wel, period Steady , row   "
+                    "3, column   7, value ") +
+        c.value;
+    EXPECT_EQ(err, text + "\n");
+    EXPECT_EQ(read_file("fort.2"), " " + text + "\n");
+  }
 }
 
 // An array value MODFLOW could not read back ends the run, at exactly the

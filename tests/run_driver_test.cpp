@@ -21,6 +21,7 @@ namespace quon {
 namespace {
 
 namespace fs = std::filesystem;
+using test::count_of;
 using test::read_file;
 using test::write_file;
 
@@ -237,9 +238,14 @@ TEST_F(Driver, SpansOutsideTheTablesEndTheRunBeforeAnyModelFile) {
     EXPECT_FALSE(fs::exists("model.rch")) << span;
   }
   EXPECT_TRUE(said("TRANSIENT period cannot be run"));
-  // A span that never starts is no fault: no steady period, no year.
-  EXPECT_EQ(run_param(base + "STEADY 0 0 1\nTRANSIENT 1960 1959\n"), 0) << err;
-  EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
+  // A span that never starts is no fault: no steady period, no year, at
+  // whatever distance its ends lie from each other.
+  for (const char *spans : {"STEADY 0 0 1\nTRANSIENT 1960 1959\n",
+                            "STEADY -2147483648 2147483647 1\nTRANSIENT "
+                            "2147483647 -2147483648\n"}) {
+    EXPECT_EQ(run_param(base + spans), 0) << spans << err;
+    EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
+  }
 }
 
 TEST_F(Driver, MoreThanFourRechargeFilesEndTheRun) {
@@ -357,6 +363,22 @@ TEST_F(Driver, AnnualTableThatCannotBeCreatedEndsTheRun) {
                       "TRANSIENT 1950 1950\n"),
             1);
   EXPECT_TRUE(said("Cannot open file 1950.csv")) << err;
+}
+
+// Months whose wells are all finite can still sum past the largest double
+// over the year: the pumping table ends the run rather than show it.
+TEST_F(Driver, AnnualTotalThatIsNotFiniteEndsTheRun) {
+  write_file("ibound.txt", std::string(NROW, '\n'));
+  for (const char *m : {"01", "02"})
+    write_grid(std::string("co/1950.") + m + ".pmp", {{{4, 2}, "1.7e308"}});
+  EXPECT_EQ(run_param("WELL model.wel\nIBOUND ibound.txt\nSOIL *\nANNPUMP\n"
+                      "TRANSIENT 1950 1950\n"),
+            1);
+  const std::string text = "Pumping value not finite in file 1950.csv, period "
+                           "1950, row   2, column   4, value Infinity";
+  EXPECT_TRUE(said(text)) << err;
+  close_report();
+  EXPECT_EQ(count_of(read_file("fort.2"), text), 1);
 }
 
 TEST_F(Driver, EarlyEndKeepsTheRecordsWrittenSoFar) {

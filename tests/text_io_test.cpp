@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,52 @@ TEST_F(FileTest, OverlongRecordIsCutAndTheRestSkipped) {
   EXPECT_EQ(got[1].size(), InFile::BUFSIZE);
   EXPECT_EQ(got[1].back(), 'z');
   EXPECT_EQ(got[2], "after");
+}
+
+// A line up to MAXRECORD bytes is cut and skipped; one byte more, or a file
+// that never ends a line, ends the run with a record naming the file.
+TEST_F(FileTest, LineBeyondTheBoundEndsTheRun) {
+  struct Case {
+    std::string name;
+    std::size_t zeros; // NUL bytes before the line end
+    bool ends;
+  };
+  const Case cases[] = {{"exact", MAXRECORD, false},
+                        {"over", MAXRECORD + 1, true},
+                        {"/dev/zero", 0, true}};
+  for (const Case &c : cases) {
+    if (c.name[0] != '/') {
+      test::write_file(c.name, "");
+      std::filesystem::resize_file(c.name, c.zeros); // sparse, fast
+      std::ofstream(c.name, std::ios::app) << "\nnext\n";
+    } else if (!std::filesystem::exists(c.name)) {
+      continue;
+    }
+    close_report();
+    std::filesystem::remove("fort.2");
+    InFile f;
+    ASSERT_TRUE(f.open(c.name));
+    std::string_view r;
+    ASSERT_TRUE(f.next(r)) << c.name;
+    EXPECT_EQ(r.size(), InFile::BUFSIZE) << c.name;
+    testing::internal::CaptureStderr();
+    bool ended = false;
+    try {
+      EXPECT_TRUE(f.next(r));
+      EXPECT_EQ(r, "next") << c.name;
+    } catch (const RunEnd &e) {
+      ended = true;
+      EXPECT_EQ(e.status, 1);
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    close_report();
+    EXPECT_EQ(ended, c.ends) << c.name;
+    if (c.ends) {
+      EXPECT_EQ(err, "Line longer than 64 MiB in file " + c.name + "\n");
+      EXPECT_EQ(test::read_file("fort.2"),
+                " Line longer than 64 MiB in file " + c.name + "\n");
+    }
+  }
 }
 
 TEST_F(FileTest, BackspaceGivesTheSameRecordAgain) {

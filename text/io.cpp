@@ -17,7 +17,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "messages.h"
+#include "quon.h"
+#include "utl.h"
+
 namespace quon {
+
+static_assert(MAXRECORD == std::size_t(64) << 20,
+              "the message of an over-long line names its bound");
+static_assert(MAXRECORD > InFile::BUFSIZE);
 
 namespace {
 
@@ -139,11 +147,17 @@ struct InFile::Impl {
     pending_cr = false;
   }
 
-  // Skips the rest of a line whose start was cut off as a record.
+  // Skips the rest of a line whose first BUFSIZE bytes were handed out as a
+  // record. A line longer than MAXRECORD ends the run: a file without line
+  // ends (/dev/zero) would otherwise be skipped for ever.
   void skip_line() {
     skip_rest = false;
+    std::size_t seen = BUFSIZE;
     for (;;) {
       const char *e = find_eol(pos, lim);
+      seen += std::size_t(e - pos);
+      if (seen > MAXRECORD)
+        error2(msg::LINE_TOO_LONG, {name, namelen});
       if (e < lim) {
         past_eol(e);
         return;

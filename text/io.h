@@ -43,7 +43,9 @@ public:
   // The next record, without its line end. The view stays valid until the
   // next call on this object. False at the end of the file (a last record
   // without a line end is still returned). A record longer than BUFSIZE is
-  // cut to BUFSIZE characters and the rest of it is skipped.
+  // cut to BUFSIZE characters and the rest of it is skipped by the next
+  // call, which ends the run (error2, "Line longer than 64 MiB in file" and
+  // the name) when the line is longer than MAXRECORD.
   bool next(std::string_view &rec);
 
   // Puts back the record that next() returned last, so that next() returns

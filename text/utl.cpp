@@ -745,6 +745,35 @@ void errordbl(std::string_view msg, double value, std::string_view detail) {
   end_with(rec, detail);
 }
 
+void errorvalue(std::string_view msg, std::string_view place, double value) {
+  char num[32];
+  fmt::ListRecord rec(num, sizeof num);
+  rec.real(value);
+  std::string_view v = rec.view();
+  while (!v.empty() && v.back() == ' ')
+    v.remove_suffix(1);
+  while (!v.empty() && v.front() == ' ')
+    v.remove_prefix(1);
+  char buf[WORDLEN + 128];
+  char *p = fmt::a(buf, place.substr(0, WORDLEN + 64));
+  p = fmt::a(p, ", value ");
+  p = fmt::a(p, v);
+  error2(msg, {buf, std::size_t(p - buf)});
+}
+
+void errorcell(std::string_view msg, std::string_view file,
+               std::string_view period, int row, int col, double value) {
+  char buf[WORDLEN + 64];
+  char *p = fmt::a(buf, file.substr(0, WORDLEN));
+  p = fmt::a(p, ", period ");
+  p = fmt::a(p, period.substr(0, 16));
+  p = fmt::a(p, ", row ");
+  p = fmt::i(p, row, 3);
+  p = fmt::a(p, ", column ");
+  p = fmt::i(p, col, 3);
+  errorvalue(msg, {buf, std::size_t(p - buf)}, value);
+}
+
 void endrun(std::string_view msg, std::string_view tail) {
   char buf[RECMAX];
   fmt::ListRecord rec(buf, sizeof buf);

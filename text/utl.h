@@ -126,6 +126,16 @@ private:
 // summary at the end of a run).
 void console_line(std::string_view a, std::string_view b = {});
 
+// Ending reporter of a value that cannot be written to an output file (not
+// finite, or too wide for its field): error2 with the text place + ", value "
+// + the value as a list-directed real, trimmed. errorcell names the place as
+// "file, period P, row r, column c" (row and column right-justified in 3).
+[[noreturn]] void errorvalue(std::string_view msg, std::string_view place,
+                             double value);
+[[noreturn]] void errorcell(std::string_view msg, std::string_view file,
+                            std::string_view period, int row, int col,
+                            double value);
+
 // Installs a function called before every console message (or none with
 // nullptr); the progress line uses it to clear itself first.
 void set_before_console(void (*fn)()) noexcept;
