@@ -28,7 +28,8 @@ class Tail {
 public:
   Tail &add(std::string_view s) {
     const std::size_t k = std::min(s.size(), sizeof buf_ - n_);
-    std::memcpy(buf_ + n_, s.data(), k);
+    if (k > 0) // an empty view may have no characters at all (nullptr)
+      std::memcpy(buf_ + n_, s.data(), k);
     n_ += k;
     return *this;
   }
@@ -90,7 +91,8 @@ template <class Fn> void for_each_state_file(const Run &run, Fn fn) {
     // The same cut as the run's own paths: the folder keeps WORDLEN bytes.
     const std::string_view dir = state_dir(run, k);
     std::size_t n = std::min(dir.size(), std::size_t(WORDLEN));
-    std::memcpy(path, dir.data(), n);
+    if (n > 0)
+      std::memcpy(path, dir.data(), n);
     path[n++] = '/';
     std::memcpy(path + n, part.data(), part.size());
     n += part.size();
@@ -514,7 +516,8 @@ void show(
 std::string_view creatable(std::string_view name) {
   char c[WORDLEN + 8];
   const std::size_t n = std::min(name.size(), std::size_t(WORDLEN));
-  std::memcpy(c, name.data(), n);
+  if (n > 0)
+    std::memcpy(c, name.data(), n);
   c[n] = '\0';
   struct stat sb;
   if (::stat(c, &sb) == 0) {
@@ -743,7 +746,8 @@ void warn_state_folders(Run &run) {
     const std::string_view dir = state_dir(run, k);
     struct stat sb;
     char c[WORDLEN + 1];
-    std::memcpy(c, dir.data(), dir.size());
+    if (!dir.empty())
+      std::memcpy(c, dir.data(), dir.size());
     c[dir.size()] = '\0';
     if (::stat(c, &sb) == 0 && S_ISDIR(sb.st_mode))
       continue;

@@ -144,7 +144,7 @@ protected:
               1)
         << row.mistake;
     // A run that hangs fails the row instead of the whole test program.
-    const int st = shell("cd " + dir + " && timeout 5 " + QUON +
+    const int st = shell("cd " + dir + " && timeout 60 " + QUON +
                          " quon.par > /dev/null 2> ../err.txt");
     const std::string err = read_file(top_ + "/err.txt");
     const std::string fort2 = read_file(dir + "/fort.2");

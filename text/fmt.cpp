@@ -418,7 +418,8 @@ std::size_t append(char *buf, std::size_t cap, std::size_t n, const char *s,
                    std::size_t len) noexcept {
   const std::size_t room = cap > n ? cap - n : 0;
   const std::size_t take = std::min(room, len);
-  std::memcpy(buf + n, s, take);
+  if (take > 0) // an empty text may have no characters at all (nullptr)
+    std::memcpy(buf + n, s, take);
   return n + take;
 }
 } // namespace

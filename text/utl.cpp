@@ -657,7 +657,8 @@ void note_report(std::string_view a, std::string_view b) {
     return;
   const std::size_t na = std::min(a.size(), RECMAX);
   const std::size_t nb = std::min(b.size(), RECMAX - na);
-  std::memcpy(tally.first, a.data(), na);
+  if (na > 0)
+    std::memcpy(tally.first, a.data(), na);
   if (nb > 0)
     std::memcpy(tally.first + na, b.data(), nb);
   tally.firstlen = na + nb;
@@ -686,7 +687,8 @@ void set_before_console(void (*fn)()) noexcept { before_console = fn; }
 void console_line(std::string_view a, std::string_view b) { console(a, b); }
 Detail &Detail::text(std::string_view s) noexcept {
   const std::size_t k = std::min(s.size(), sizeof buf_ - n_);
-  std::memcpy(buf_ + n_, s.data(), k);
+  if (k > 0)
+    std::memcpy(buf_ + n_, s.data(), k);
   n_ += k;
   return *this;
 }
