@@ -51,6 +51,16 @@ private:
   std::size_t n_ = 0;
 };
 
+// One line on standard output (no null pointer to fwrite for an empty
+// text).
+void out(std::string_view a, std::string_view b = {}) {
+  if (!a.empty())
+    std::fwrite(a.data(), 1, a.size(), stdout);
+  if (!b.empty())
+    std::fwrite(b.data(), 1, b.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
 // ---- The span's years and the per-state files -------------------------------
 
 bool has_steady(const Run &run) { return run.steady_start > 0; }
@@ -456,10 +466,8 @@ void Stopper::stop(std::string_view msg, std::string_view tail) {
   if (!collect_)
     endrun(msg, tail);
   ++count_;
-  std::fputs("  would end the run: ", stdout);
-  std::fwrite(msg.data(), 1, msg.size(), stdout);
-  std::fwrite(tail.data(), 1, tail.size(), stdout);
-  std::fputc('\n', stdout);
+  Tail t;
+  out(t.add("  would end the run: ").add(msg).view(), tail);
 }
 
 void check_settings(Run &run, Stopper &stop) {
@@ -470,12 +478,6 @@ void check_settings(Run &run, Stopper &stop) {
 }
 
 namespace {
-
-void out(std::string_view a, std::string_view b = {}) {
-  std::fwrite(a.data(), 1, a.size(), stdout);
-  std::fwrite(b.data(), 1, b.size(), stdout);
-  std::fputc('\n', stdout);
-}
 
 // Counts of one state and kind of file, with the first few names of the
 // missing and of the unreadable ones.
