@@ -447,7 +447,13 @@ ListRecord &ListRecord::real(double v) noexcept {
   char field[26];
   field[0] = ' ';
   char *fld = field + 1;
-  if (!std::isfinite(v)) {
+  if (v == 0.0) {
+    // The cells outside the model: the most common value of a store file.
+    std::memcpy(fld,
+                std::signbit(v) ? " -0.0000000000000000     "
+                                : "  0.0000000000000000     ",
+                25);
+  } else if (!std::isfinite(v)) {
     nonfinite(fld, v, 25);
   } else {
     char sci[40];
@@ -460,13 +466,32 @@ ListRecord &ListRecord::real(double v) noexcept {
       ex = ex * 10 + (*q - '0');
     if (e[1] == '-')
       ex = -ex;
-    if (v == 0 || (ex >= -1 && ex <= 16)) {
-      char fix[32];
-      auto rf = std::to_chars(fix, fix + sizeof fix - 1, v,
-                              std::chars_format::fixed, 16 - ex);
-      if (ex == 16)
-        *rf.ptr++ = '.';
-      justify(fld, fix, std::size_t(rf.ptr - fix), 20);
+    if (ex >= -1 && ex <= 16) {
+      // Fixed notation with 16 - e decimals rounds at the same decimal place
+      // as the 17 significant digits just formed (a carry into a new leading
+      // digit leaves zeros either way), so it is those digits with the point
+      // moved: d.ddd...e+0x becomes dd...d.dd...
+      const bool neg = sci[0] == '-';
+      const char *d = sci + neg; // leading digit; d[1] is the point
+      char fix[24];
+      char *p = fix;
+      if (neg)
+        *p++ = '-';
+      if (ex < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        *p++ = d[0];
+        std::memcpy(p, d + 2, 16);
+        p += 16;
+      } else {
+        *p++ = d[0];
+        std::memcpy(p, d + 2, std::size_t(ex));
+        p += ex;
+        *p++ = '.';
+        std::memcpy(p, d + 2 + ex, std::size_t(16 - ex));
+        p += 16 - ex;
+      }
+      justify(fld, fix, std::size_t(p - fix), 20);
       std::memset(fld + 20, ' ', 5);
     } else {
       char s[32];
