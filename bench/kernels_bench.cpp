@@ -1,6 +1,7 @@
 // kernels_bench.cpp - micro-benchmarks of the kernels a long run spends its
 // time in: writing RCH rows, parsing free-format grid rows, one year's kriged
-// precipitation over the grid, the kriging inverse and the table lookup.
+// precipitation over the grid, the kriging inverse, the station weights of
+// every cell and the table lookup.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -104,6 +105,22 @@ void BM_KrigingInverse135(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_KrigingInverse135)->Unit(benchmark::kMillisecond);
+
+// The station weights of every cell of a fully active grid, formed once per
+// run: 53,790 cells, 128 stations, drift order 3.
+void BM_PrepareKriging(benchmark::State &state) {
+  auto run = make_run();
+  make_stations(*run, MAXSTATION, MAXDRIFT, 6);
+  krigmatinv(X0, Y0, run->stations.x, run->stations.y, run->krig.amat,
+             run->krig.ainv, MAXSTATION, MAXDRIFT);
+  run->ibound.fill(1);
+  for (auto _ : state) {
+    prepare_kriging(*run);
+    benchmark::DoNotOptimize(run->krigweights.data());
+  }
+  state.SetItemsProcessed(state.iterations() * NCELL);
+}
+BENCHMARK(BM_PrepareKriging)->Unit(benchmark::kMillisecond);
 
 // One year's precipitation estimate at every cell of the grid, from the
 // weights formed once per run (steady-mode evaluation of the annual curves).

@@ -2,9 +2,12 @@
 # run.sh - quon's benchmarks in one command: the kernel micro-benchmarks,
 # then whole runs on generated long scenarios (text and BIN cell array files,
 # 10 and 40 transient years) timed against a plain Fortran program doing the
-# same file work.
+# same file work, and against the floor: the time merely to read the run's
+# input files whole and write as many bytes as the run wrote (bench/floor).
 #
 # Usage: bash bench/run.sh [build dir]   (default build-bench, Release)
+# Environment: QUON_BENCH_YEARS (default "10 40") the transient years of the
+# whole runs; QUON_BENCH_KERNELS=0 skips the micro-benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -18,9 +21,11 @@ echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 
 echo "$(g++ --version | head -1)"
 echo
 
-echo "== Kernels"
-"$build/bench/quon_bench" --benchmark_min_time=0.2 2>/dev/null
-echo
+if [ "${QUON_BENCH_KERNELS:-1}" != 0 ]; then
+  echo "== Kernels"
+  "$build/bench/quon_bench" --benchmark_min_time=0.2 2>/dev/null
+  echo
+fi
 
 work=$(mktemp -d /tmp/quon-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -86,9 +91,21 @@ timed() {
   echo "$rss $cpu"
 }
 
-printf '%-20s %7s %7s %8s %10s %8s %9s %7s %8s\n' run periods "quon s" "cpu s" "ms/period" "peak MB" "Fortran s" ratio "cpu ratio"
+# The floor's list: every input file of the run (the cell array files of the
+# baseline's plan, less the store files quon itself writes, and the files of
+# the run folder older than quon's run), then every file quon's run wrote,
+# by size (names flattened into one folder).
+floor_list() {
+  local dir=$1 stamp=$2
+  awk '$1 == "r" { print "r " $2 } $1 == "c" { print "r " $3 }' "$work/plan" | grep -v "^r $dir/store/" || true
+  find "$dir" -maxdepth 1 -type f ! -newer "$stamp" ! -name "$(basename "$stamp")" -printf 'r %p\n'
+  find "$dir" -type f -newer "$stamp" -printf 'w %s %P\n' | tr / _
+}
+
+printf '%-16s %7s %6s %6s %9s %7s %9s %7s %7s %7s %7s %7s\n' run periods "quon s" "cpu s" "ms/period" "peak MB" \
+  "Fortran s" "F/quon" "F cpu" "floor s" "q/floor" "q/f cpu"
 for mode in text bin; do
-  for years in 10 40; do
+  for years in ${QUON_BENCH_YEARS:-10 40}; do
     d=$work/$mode-$years
     binflag=()
     [ "$mode" = bin ] && binflag=(--bin)
@@ -98,15 +115,22 @@ for mode in text bin; do
     # warm the file cache, so that neither program pays for the generator.
     sync
     (cd "$d" && "$build/quon" quon.par >/dev/null 2>&1)
+    touch "$d/.bench-stamp"
     read -r qs qkb qcpu < <(cd "$d" && timed "$work/q" "$build/quon" quon.par)
     periods=$((1 + 12 * years))
     plan "$d" 1950 $((1950 + years - 1)) 2 >"$work/plan"
     fmode=""
     [ "$mode" = bin ] && fmode=bin
     read -r fs _ fcpu < <(timed "$work/f" "$build/bench/baseline" "$work/plan" "$work/rows.txt" $fmode)
+    # The floor of the same run, warmed once like quon (its output files
+    # then exist, as quon's did).
+    floor_list "$d" "$d/.bench-stamp" >"$work/floor.list"
+    rm -rf "$work/floor" && mkdir "$work/floor"
+    "$build/bench/floor" "$work/floor.list" "$work/floor" >/dev/null
+    read -r ls _ lcpu < <(timed "$work/l" "$build/bench/floor" "$work/floor.list" "$work/floor")
     awk -v n="$mode, $years years" -v p="$periods" -v q="$qs" -v qc="$qcpu" -v kb="$qkb" \
-      -v f="$fs" -v fc="$fcpu" \
-      'BEGIN { printf "%-20s %7d %7.2f %8.2f %10.2f %8.1f %9.2f %6.1fx %7.1fx\n", n, p, q, qc, 1000*q/p, kb/1024, f, f/q, fc/qc }'
-    rm -rf "$d" "$work/rows.txt"
+      -v f="$fs" -v fc="$fcpu" -v l="$ls" -v lc="$lcpu" \
+      'BEGIN { printf "%-16s %7d %6.2f %6.2f %9.2f %7.1f %9.2f %6.1fx %6.1fx %7.2f %6.1fx %6.1fx\n", n, p, q, qc, 1000*q/p, kb/1024, f, f/q, fc/qc, l, q/l, qc/lc }'
+    rm -rf "$d" "$work/rows.txt" "$work/floor"
   done
 done

@@ -61,6 +61,11 @@ struct Run {
   OutFile pumpbsn{std::size_t(1) << 16}; // channel 11, "quon/pump.bsn"
   OutFile rechbsn{std::size_t(1) << 16}; // channel 12, "quon/rech.bsn"
   OutFile annual;                        // channel 49, year.csv
+  // The "node,row,col," text that starts each line of the annual pumping
+  // tables, the same every year: formed by the first table of the run.
+  static constexpr std::size_t ANNPREFIX = 3 * 6;
+  std::array<char, std::size_t(NCELL) * ANNPREFIX> annprefix{};
+  bool annprefix_ready = false;
 
   // ---- Cell centres --------------------------------------------------------
   std::array<double, NCOL + 1> xc{}; // xc[c], c = 1..326

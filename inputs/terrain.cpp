@@ -20,6 +20,9 @@
 namespace quon {
 namespace {
 
+// The weights of the classified cells of one row, place by place.
+std::array<double, std::size_t(NCOL) * MAXTERRAIN> row_weights;
+
 // Line buffer of the multiplier file.
 std::array<char, LINELEN> mline;
 
@@ -160,22 +163,35 @@ void readterrain(Run &run) {
   krigmatinv(X0, Y0, xp, yp, run.krig.amat, run.krig.ainv, n, 0);
 
   // The weights of a cell do not depend on its class: form them once per
-  // classified cell and apply them to the class's column, summed in the
-  // order the full estimate sums them.
-  std::array<double, MAXTERRAIN> w;
+  // classified cell (row by row, the cells of a row together) and apply them
+  // to the class's column, summed in the order the full estimate sums them.
+  const std::size_t un = std::size_t(std::max(n, 0));
+  std::array<double, NCOL> xs, ys;
+  std::array<int, NCOL> cols;
   for (int r = 1; r <= NROW; ++r) {
+    std::size_t m = 0;
     for (int c = 1; c <= NCOL; ++c) {
       const int i = cell(c, r);
-      const int k = run.terclass[i];
-      if (k == 0) {
+      if (run.terclass[i] == 0) {
         run.terrain[i] = 1.0;
         continue;
       }
-      krigweights(run.krig.ainv, X0, Y0, xp, yp, run.xc[c], run.yc[r], n, 0, w);
-      const std::array<double, MAXTERRAIN> &z = run.termult[k - 1];
+      xs[m] = run.xc[c];
+      ys[m] = run.yc[r];
+      cols[m++] = c;
+    }
+    krigweights_many(run.krig.ainv, X0, Y0, xp, yp,
+                     std::span<const double>(xs.data(), m),
+                     std::span<const double>(ys.data(), m), n, 0,
+                     std::span<double>(row_weights.data(), m * un));
+    for (std::size_t k = 0; k < m; ++k) {
+      const int i = cell(cols[k], r);
+      const double *w = row_weights.data() + k * un;
+      const std::array<double, MAXTERRAIN> &z =
+          run.termult[run.terclass[i] - 1];
       double v = 0.0;
       for (int j = 0; j < n; ++j)
-        v = v + z[j] * w[j];
+        v = v + z[std::size_t(j)] * w[j];
       if (!(v >= lo))
         v = lo;
       if (v > hi)

@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include "messages.h"
 #include "quon.h"
@@ -244,20 +245,46 @@ constexpr int BLOCK = 8;
 std::array<double, MAXKRIG * MAXSTATION> ainv_rows{};
 std::array<std::array<double, MAXKRIG>, BLOCK> block_rhs{};
 
+// Four doubles handled as one value; every operation on it is the same IEEE
+// operation on each lane.
+typedef double Lanes __attribute__((vector_size(32)));
+
 // out[b*n + j] = the sum over i of block_rhs[b][i] * ainv_rows[i*n + j],
 // for the nb places of a block, each sum taken in increasing i from 0.
 // Every operation is one IEEE multiplication or addition of doubles (no
 // fused multiply-add: the build keeps them apart), so the wider vector
 // version the processor may offer gives the same bits as the plain one.
+// A full block keeps the sums of four columns of all its places in
+// registers through the rows, instead of loading and storing them once per
+// row: the same operations in the same order, a third of the memory traffic.
 __attribute__((target_clones("avx2", "default"))) void
 accumulate(const double *rows, int nd, int nb, std::size_t un, double *out) {
-  std::fill(out, out + std::size_t(nb) * un, 0.0);
+  std::size_t j0 = 0;
+  if (nb == BLOCK) {
+    for (; j0 + 4 <= un; j0 += 4) {
+      Lanes acc[BLOCK];
+      for (auto &a : acc)
+        a = Lanes{0.0, 0.0, 0.0, 0.0};
+      for (int i = 0; i < nd; ++i) {
+        Lanes r;
+        std::memcpy(&r, rows + std::size_t(i) * un + j0, sizeof r);
+        for (int b = 0; b < BLOCK; ++b)
+          acc[b] = acc[b] + block_rhs[b][std::size_t(i)] * r;
+      }
+      for (int b = 0; b < BLOCK; ++b)
+        std::memcpy(out + std::size_t(b) * un + j0, &acc[b], sizeof acc[b]);
+    }
+  }
+  // The columns left over, and a short last block.
+  for (int b = 0; b < nb; ++b)
+    std::fill(out + std::size_t(b) * un + j0, out + std::size_t(b + 1) * un,
+              0.0);
   for (int i = 0; i < nd; ++i) {
     const double *row = rows + std::size_t(i) * un;
     for (int b = 0; b < nb; ++b) {
       const double wi = block_rhs[b][std::size_t(i)];
       double *acc = out + std::size_t(b) * un;
-      for (std::size_t j = 0; j < un; ++j)
+      for (std::size_t j = j0; j < un; ++j)
         acc[j] = acc[j] + wi * row[j];
     }
   }

@@ -118,8 +118,12 @@ void write_unformatted(OutFile &f, const CellArray &a, double factor) {
 
 } // namespace
 
-bool readfile(Run &run, CellArray &a, std::string_view dir,
-              std::string_view part, std::string_view label) {
+namespace {
+
+// readfile, but a missing file leaves a as it was when keep_if_missing.
+bool read_cells(Run &run, CellArray &a, std::string_view dir,
+                std::string_view part, std::string_view label,
+                bool keep_if_missing) {
   Path p;
   p.put(dirpart(dir));
   p.put("/");
@@ -131,7 +135,8 @@ bool readfile(Run &run, CellArray &a, std::string_view dir,
   // A state that has no file for a quantity and period simply has none of
   // it there.
   if (!file_exists(path)) {
-    a.fill(0.0);
+    if (!keep_if_missing)
+      a.fill(0.0);
     return false;
   }
   if (run.binmode)
@@ -141,10 +146,19 @@ bool readfile(Run &run, CellArray &a, std::string_view dir,
   return true;
 }
 
+} // namespace
+
+bool readfile(Run &run, CellArray &a, std::string_view dir,
+              std::string_view part, std::string_view label) {
+  return read_cells(run, a, dir, part, label, false);
+}
+
 bool readstate(Run &run, CellArray &a, int state, SumId kind,
                std::string_view part) {
-  const bool found = readfile(run, a, run.statedir[std::size_t(state)].full(),
-                              part, SUMLABEL[kind]);
+  // Callers skip a grid that is not there, so it is not zeroed: most of a
+  // run's per-state files are missing.
+  const bool found = read_cells(run, a, run.statedir[std::size_t(state)].full(),
+                                part, SUMLABEL[kind], true);
   if (!found)
     ++run.missing[kind][std::size_t(state)];
   return found;

@@ -32,8 +32,20 @@ bool fits_rch(double v) { return v < RCH_MAX && v >= RCH_MIN; }
 constexpr int WELL_RATE_MAX = 330;
 
 // Adds factor * src into a period component and into a state's sum in one
-// pass; the same operations as two separate accumulations.
-void add2(CellArray &q, CellArray &sum, double factor, const CellArray &src) {
+// pass; the same operations as two separate accumulations. A fresh
+// component (no grid added yet) is taken as +0.0 everywhere without being
+// read: factor * src + 0.0 is what adding onto a zeroed grid gives, bit for
+// bit (a -0.0 product becomes +0.0 either way).
+void add2(CellArray &q, bool &fresh, CellArray &sum, double factor,
+          const CellArray &src) {
+  if (fresh) {
+    for (int i = 0; i < NCELL; ++i) {
+      q[i] = factor * src[i] + 0.0;
+      sum[i] = factor * src[i] + sum[i];
+    }
+    fresh = false;
+    return;
+  }
   for (int i = 0; i < NCELL; ++i) {
     q[i] = factor * src[i] + q[i];
     sum[i] = factor * src[i] + sum[i];
@@ -41,8 +53,19 @@ void add2(CellArray &q, CellArray &sum, double factor, const CellArray &src) {
 }
 
 // The same, only outside the mound.
-void condadd2(CellArray &q, CellArray &sum, const CellArray &src,
+void condadd2(CellArray &q, bool &fresh, CellArray &sum, const CellArray &src,
               const ZoneGrid &mask) {
+  if (fresh) {
+    for (int i = 0; i < NCELL; ++i)
+      if (mask[i] == 0) {
+        q[i] = 1.0 * src[i] + 0.0;
+        sum[i] = 1.0 * src[i] + sum[i];
+      } else {
+        q[i] = 0.0;
+      }
+    fresh = false;
+    return;
+  }
   for (int i = 0; i < NCELL; ++i)
     if (mask[i] == 0) {
       q[i] = 1.0 * src[i] + q[i];
@@ -135,10 +158,9 @@ void period(Run &run, const CellArray &r, std::string_view label,
   auto &q = run.q;
   CellArray &rb = run.readbuf;
 
-  q[0].fill(0.0);
-  q[2].fill(0.0);
-  q[3].fill(0.0);
-  q[4].fill(0.0);
+  // Pumping and the three irrigation components start at zero: each is
+  // zeroed by its first grid, or below when no grid came.
+  std::array<bool, 5> fresh{true, false, true, true, true};
   const double precip = 53.333333333333336 * mult; // inches to AF per cell
   for (int i = 0; i < NCELL; ++i)
     q[1][i] = precip * r[i];
@@ -157,19 +179,23 @@ void period(Run &run, const CellArray &r, std::string_view label,
         run.mipart[k] = key;
       }
       if (run.mifound[k])
-        add2(q[0], run.sums[MI].slice[s], yf, run.migrid[k]);
+        add2(q[0], fresh[0], run.sums[MI].slice[s], yf, run.migrid[k]);
       if (readstate(run, rb, k, PMP, part))
-        add2(q[0], run.sums[PMP].slice[s], 1.0, rb);
+        add2(q[0], fresh[0], run.sums[PMP].slice[s], 1.0, rb);
       if (readstate(run, rb, k, RCG, part))
-        add2(q[2], run.sums[RCG].slice[s], 1.0, rb);
+        add2(q[2], fresh[2], run.sums[RCG].slice[s], 1.0, rb);
     }
     // Surface-water and commingled returns inside the mound are taken by the
     // mound itself, not recharged through the model.
     if (readstate(run, rb, k, RCS, part))
-      condadd2(q[3], run.sums[RCS].slice[s], rb, run.mound);
+      condadd2(q[3], fresh[3], run.sums[RCS].slice[s], rb, run.mound);
     if (readstate(run, rb, k, RCC, part))
-      condadd2(q[4], run.sums[RCC].slice[s], rb, run.mound);
+      condadd2(q[4], fresh[4], run.sums[RCC].slice[s], rb, run.mound);
   }
+
+  for (int c = 0; c < 5; ++c)
+    if (fresh[std::size_t(c)])
+      q[std::size_t(c)].fill(0.0);
 
   // From the XFACTOR year on, the irrigation returns of the model files are
   // scaled cell by cell; the budget keeps the volumes as delivered.

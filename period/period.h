@@ -27,7 +27,8 @@ bool readfile(Run &run, CellArray &a, std::string_view dir,
 
 // readfile of state's (0 CO, 1 KS, 2 NE) file of the given kind for the
 // period part, in the state's data folder; a missing file is counted in
-// run.missing. Does not allocate.
+// run.missing and leaves a as it was (not zeroed: the caller skips it).
+// Does not allocate.
 bool readstate(Run &run, CellArray &a, int state, SumId kind,
                std::string_view part);
 

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "budget.h"
@@ -232,7 +233,31 @@ void write_annpump(Run &run, std::string_view year) {
   }
   const CellArray &pmp = run.sums[PMP].slice[0];
   const CellArray &mi = run.sums[MI].slice[0];
-  constexpr std::size_t LINE = 3 * 6 + 2 * 13 + 1;
+  constexpr std::size_t PRE = Run::ANNPREFIX;
+  if (!run.annprefix_ready) {
+    for (int r = 1; r <= NROW; ++r)
+      for (int c = 1; c <= NCOL; ++c) {
+        const int i = cell(c, r);
+        char *p = run.annprefix.data() + std::size_t(i) * PRE;
+        p = fmt::i(p, i + 1, 5);
+        *p++ = ',';
+        p = fmt::i(p, r, 5);
+        *p++ = ',';
+        p = fmt::i(p, c, 5);
+        *p = ',';
+      }
+    run.annprefix_ready = true;
+  }
+  // Most cells pump nothing: their volume field is copied as it is.
+  constexpr std::string_view ZERO = "        0.00";
+  const auto volume = [&](char *p, double v) {
+    if (v == 0.0 && !std::signbit(v)) {
+      std::memcpy(p, ZERO.data(), ZERO.size());
+      return p + ZERO.size();
+    }
+    return fmt::f(p, v, 12, 2);
+  };
+  constexpr std::size_t LINE = PRE + 2 * 13 + 1;
   for (int r = 1; r <= NROW; ++r) {
     char *p = run.annual.reserve(NCOL * LINE);
     for (int c = 1; c <= NCOL; ++c) {
@@ -241,15 +266,11 @@ void write_annpump(Run &run, std::string_view year) {
       for (double v : {pmp[i], mi[i]})
         if (!std::isfinite(v))
           errorcell(msg::PUMP_TABLE_VALUE, run.annual.name(), year, r, c, v);
-      p = fmt::i(p, i + 1, 5);
+      std::memcpy(p, run.annprefix.data() + std::size_t(i) * PRE, PRE);
+      p += PRE;
+      p = volume(p, pmp[i]);
       *p++ = ',';
-      p = fmt::i(p, r, 5);
-      *p++ = ',';
-      p = fmt::i(p, c, 5);
-      *p++ = ',';
-      p = fmt::f(p, pmp[i], 12, 2);
-      *p++ = ',';
-      p = fmt::f(p, mi[i], 12, 2);
+      p = volume(p, mi[i]);
       *p++ = ',';
       *p++ = '\n';
     }

@@ -263,7 +263,11 @@ std::vector<double> list_values(std::mt19937_64 &rng, int nrandom) {
   std::vector<double> v = special_values();
   for (double x : {0.1, 0.09999999999999999, 0.099999999999999999, 1e15, 1e16,
                    99999999999999984.0, 1e17, 9.9999999999999999e16, 1.25,
-                   -3.0e-5, 1e10, 1e100, 5e-324, 123456789012345678.0})
+                   -3.0e-5, 1e10, 1e100, 5e-324, 123456789012345678.0,
+                   // exact ties at the 17th digit, the edges of the
+                   // integer route (1e-6, 2^52)
+                   1e15 + 0.25, 1e15 + 0.75, 2251799813685247.25, 1e-6,
+                   4503599627370496.0, 9.999999999999999e-7})
     add_neighbours(v, x, 3);
   std::uniform_real_distribution<double> expo(-25.0, 25.0);
   std::uniform_int_distribution<std::uint64_t> any;

@@ -11,6 +11,8 @@
 #include "io.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -441,6 +443,68 @@ ListRecord &ListRecord::integer(std::int64_t v) noexcept {
   return *this;
 }
 
+namespace {
+
+// 10^k as 128-bit integers, k = 0..22.
+constexpr std::array<unsigned __int128, 23> kPow10U = [] {
+  std::array<unsigned __int128, 23> t{};
+  unsigned __int128 v = 1;
+  for (auto &e : t) {
+    e = v;
+    v *= 10;
+  }
+  return t;
+}();
+
+// The 17 significant digits of x (finite, not zero), as one integer of 17
+// digits and the decimal exponent of its first digit: the exact binary value
+// rounded to 17 digits, a tie to the even last digit, as the library's
+// scientific conversion with 16 decimals rounds. Done in 128-bit integers
+// for 1e-6 <= |x| < 2^52, where x * 10^k (k <= 22) is exact; false outside.
+bool digits17(double x, std::uint64_t &digits, int &ex) noexcept {
+  const std::uint64_t b = std::bit_cast<std::uint64_t>(x);
+  const int be = int((b >> 52) & 0x7FF);
+  if (be == 0 || be >= 1023 + 52)
+    return false; // subnormal, or 2^52 and above
+  const std::uint64_t m = (b & ((std::uint64_t(1) << 52) - 1)) |
+                          (std::uint64_t(1) << 52); // |x| = m * 2^-s
+  const int s = 1075 - be;
+  // floor(log10(2^(be - 1023))): the exponent or one below it.
+  int est = ((be - 1023) * 78913) >> 18;
+  constexpr std::uint64_t LO = 10000000000000000;  // 10^16
+  constexpr std::uint64_t HI = 100000000000000000; // 10^17
+  for (int tries = 0; tries < 3; ++tries) {
+    const int k = 16 - est;
+    if (k < 0 || k > 22)
+      return false;
+    const unsigned __int128 n = static_cast<unsigned __int128>(m) * kPow10U[k];
+    const unsigned __int128 q = n >> s;
+    if (q >= HI) {
+      ++est;
+      continue;
+    }
+    if (q < LO) {
+      --est;
+      continue;
+    }
+    const unsigned __int128 rem = n - (q << s);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (s - 1);
+    std::uint64_t d = std::uint64_t(q);
+    if (rem > half || (rem == half && (d & 1) != 0))
+      ++d;
+    if (d == HI) { // 9.99..95 and up rounds to 1.0000000000000000e(est+1)
+      d = LO;
+      ++est;
+    }
+    digits = d;
+    ex = est;
+    return true;
+  }
+  return false;
+}
+
+} // namespace
+
 ListRecord &ListRecord::real(double v) noexcept {
   // A 25-character field of 17 significant digits: fixed notation
   // right-justified in 20 and 5 blanks while the decimal exponent e of the
@@ -448,26 +512,71 @@ ListRecord &ListRecord::real(double v) noexcept {
   char field[26];
   field[0] = ' ';
   char *fld = field + 1;
-  if (!std::isfinite(v)) {
+  if (v == 0.0) {
+    // The cells outside the model: the most common value of a store file.
+    std::memcpy(fld,
+                std::signbit(v) ? " -0.0000000000000000     "
+                                : "  0.0000000000000000     ",
+                25);
+  } else if (!std::isfinite(v)) {
     nonfinite(fld, v, 25);
   } else {
+    // sci holds [-]d.dddddddddddddddde<sign><exponent digits>: from the
+    // integer route where it applies, else from the library.
     char sci[40];
-    auto r = std::to_chars(sci, sci + sizeof sci, v,
-                           std::chars_format::scientific, 16);
-    const char *e = static_cast<const char *>(
-        std::memchr(sci, 'e', std::size_t(r.ptr - sci)));
+    const char *e;
     int ex = 0;
-    for (const char *q = e + 2; q < r.ptr; ++q)
-      ex = ex * 10 + (*q - '0');
-    if (e[1] == '-')
-      ex = -ex;
-    if (v == 0 || (ex >= -1 && ex <= 16)) {
-      char fix[32];
-      auto rf = std::to_chars(fix, fix + sizeof fix - 1, v,
-                              std::chars_format::fixed, 16 - ex);
-      if (ex == 16)
-        *rf.ptr++ = '.';
-      justify(fld, fix, std::size_t(rf.ptr - fix), 20);
+    std::uint64_t dg;
+    if (digits17(v, dg, ex)) {
+      char *p = sci;
+      if (v < 0)
+        *p++ = '-';
+      char *last = p + 17; // d . 16 digits: the point goes in after
+      for (char *q = last; q > p + 1; --q) {
+        *q = char('0' + dg % 10);
+        dg /= 10;
+      }
+      p[0] = char('0' + dg);
+      p[1] = '.';
+      e = last + 1;
+      sci[e - sci] = 'e';
+      sci[e - sci + 1] = ex < 0 ? '-' : '+';
+    } else {
+      auto r = std::to_chars(sci, sci + sizeof sci, v,
+                             std::chars_format::scientific, 16);
+      e = static_cast<const char *>(
+          std::memchr(sci, 'e', std::size_t(r.ptr - sci)));
+      for (const char *q = e + 2; q < r.ptr; ++q)
+        ex = ex * 10 + (*q - '0');
+      if (e[1] == '-')
+        ex = -ex;
+    }
+    if (ex >= -1 && ex <= 16) {
+      // Fixed notation with 16 - e decimals rounds at the same decimal place
+      // as the 17 significant digits just formed (a carry into a new leading
+      // digit leaves zeros either way), so it is those digits with the point
+      // moved: d.ddd...e+0x becomes dd...d.dd...
+      const bool neg = sci[0] == '-';
+      const char *d = sci + neg; // leading digit; d[1] is the point
+      char fix[24];
+      char *p = fix;
+      if (neg)
+        *p++ = '-';
+      if (ex < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        *p++ = d[0];
+        std::memcpy(p, d + 2, 16);
+        p += 16;
+      } else {
+        *p++ = d[0];
+        std::memcpy(p, d + 2, std::size_t(ex));
+        p += ex;
+        *p++ = '.';
+        std::memcpy(p, d + 2 + ex, std::size_t(16 - ex));
+        p += 16 - ex;
+      }
+      justify(fld, fix, std::size_t(p - fix), 20);
       std::memset(fld + 20, ' ', 5);
     } else {
       char s[32];
