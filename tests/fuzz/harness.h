@@ -22,15 +22,36 @@
 #include "tables.h"
 #include "utl.h"
 
-// Stops the fuzzer with the broken promise on stderr.
+// Stops the fuzzer with the broken promise in its report (the sanitizers'
+// report file, which stays open when the fuzzer drops the program's stderr).
 #define QUON_FUZZ_CHECK(cond)                                                  \
   do {                                                                         \
-    if (!(cond)) {                                                             \
-      std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #cond, __FILE__, \
-                   __LINE__);                                                  \
-      __builtin_trap();                                                        \
-    }                                                                          \
+    if (!(cond))                                                               \
+      ::quon::fuzz::check_failed(#cond, __FILE__, __LINE__);                   \
   } while (0)
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/common_interface_defs.h>
+#define QUON_FUZZ_REPORT(text) __sanitizer_report_error_summary(text)
+#endif
+#endif
+#ifndef QUON_FUZZ_REPORT
+#define QUON_FUZZ_REPORT(text) std::fputs(text, stderr)
+#endif
+
+namespace quon::fuzz {
+
+[[noreturn]] inline void check_failed(const char *cond, const char *file,
+                                      int line) {
+  char text[512];
+  std::snprintf(text, sizeof text, "fuzz check failed: %s (%s:%d)", cond, file,
+                line);
+  QUON_FUZZ_REPORT(text);
+  __builtin_trap();
+}
+
+} // namespace quon::fuzz
 
 namespace quon::fuzz {
 
