@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
 
   const fuzz::Guard g(*run, {fuzz::region(run->functions),
                              fuzz::region(run->param), fuzz::region(run->side),
-                             fuzz::region(run->line, run->linepos)});
+                             fuzz::region(run->line, run->linepos),
+                             fuzz::region(run->usedname)});
   bool ended = false;
   try {
     readfunction(*run);

@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
   line.append(words.substr(0, LINELEN - line.size()));
   fuzz::set_line(*run, line, 9);
 
-  const fuzz::Guard g(*run,
-                      {fuzz::region(run->stations), fuzz::region(run->data),
-                       fuzz::region(run->linepos)});
+  const fuzz::Guard g(
+      *run, {fuzz::region(run->stations), fuzz::region(run->data),
+             fuzz::region(run->linepos), fuzz::region(run->usedname)});
   try {
     readstation(*run);
   } catch (const RunEnd &) {

@@ -56,12 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
 
   // What the reader writes: the class grid and its names, the multipliers
   // and their locations, the kriging store, and the files it reads through.
-  const fuzz::Guard g(*run,
-                      {fuzz::region(run->terclass),
-                       fuzz::region(run->ternames, run->nterclass),
-                       fuzz::region(run->terrain, run->nterrain),
-                       fuzz::region(run->krig), fuzz::region(run->data),
-                       fuzz::region(run->side), fuzz::region(run->linepos)});
+  const fuzz::Guard g(
+      *run,
+      {fuzz::region(run->terclass), fuzz::region(run->ternames, run->nterclass),
+       fuzz::region(run->terrain, run->nterrain), fuzz::region(run->krig),
+       fuzz::region(run->data), fuzz::region(run->side),
+       fuzz::region(run->linepos), fuzz::region(run->usedname),
+       fuzz::region(run->zoneshape)});
   bool ended = false;
   try {
     readterrain(*run);
