@@ -23,34 +23,6 @@
 namespace quon {
 namespace {
 
-// A message tail built in a fixed buffer; what does not fit is cut.
-class Tail {
-public:
-  Tail &add(std::string_view s) {
-    const std::size_t k = std::min(s.size(), sizeof buf_ - n_);
-    if (k > 0) // an empty view may have no characters at all (nullptr)
-      std::memcpy(buf_ + n_, s.data(), k);
-    n_ += k;
-    return *this;
-  }
-  Tail &num(long long v) {
-    char t[24];
-    const auto r = std::to_chars(t, t + sizeof t, v);
-    return add({t, std::size_t(r.ptr - t)});
-  }
-  Tail &real(double v) {
-    char t[40];
-    const auto r = std::to_chars(t, t + sizeof t, v);
-    return add({t, std::size_t(r.ptr - t)});
-  }
-  std::string_view view() const { return {buf_, n_}; }
-  void clear() { n_ = 0; }
-
-private:
-  char buf_[1024];
-  std::size_t n_ = 0;
-};
-
 // One line on standard output (no null pointer to fwrite for an empty
 // text).
 void out(std::string_view a, std::string_view b = {}) {
@@ -221,25 +193,25 @@ bool family_base(const Run &run, const Family &f, std::string_view base) {
 }
 
 // A use as the messages name it: "RECHARGE file 2", "co data file".
-void use_text(Tail &t, std::string_view use, int number) {
-  t.add(use);
+void use_text(Detail &t, std::string_view use, int number) {
+  t.text(use);
   if (number > 0)
-    t.add(" ").num(number);
+    t.text(" ").integer(number);
 }
 
 // One file for two uses: "a.rch (WELL file and RECHARGE file 1)", or both
 // names when they differ ("l.rch (WELL file) and a.rch (RECHARGE file 1)").
 void two_uses(Stopper &stop, std::string_view name1, std::string_view use1,
               int n1, std::string_view name2, std::string_view use2, int n2) {
-  Tail t;
-  t.add(name1).add(" (");
+  Detail t;
+  t.text(name1).text(" (");
   use_text(t, use1, n1);
   if (name1 != name2)
-    t.add(") and ").add(name2).add(" (");
+    t.text(") and ").text(name2).text(" (");
   else
-    t.add(" and ");
+    t.text(" and ");
   use_text(t, use2, n2);
-  t.add(")");
+  t.text(")");
   stop.stop(msg::FILE_TWO_USES, t.view());
 }
 
@@ -315,10 +287,10 @@ void check_files(Run &run, Stopper &stop) {
     for (int j = 0; j < last; ++j) {
       const Family &f = fam[std::size_t(j)];
       if (folder_of(a.key, f.dirkey) && family_base(run, f, a.key.base())) {
-        Tail use;
+        Detail use;
         if (f.state >= 0)
-          use.add(run.statecode[std::size_t(f.state)].full());
-        use.add(f.use);
+          use.text(run.statecode[std::size_t(f.state)].full());
+        use.text(f.use);
         two_uses(stop, a.name, a.use, a.number, a.name, use.view(), 0);
       }
     }
@@ -335,24 +307,24 @@ void check_files(Run &run, Stopper &stop) {
       y4, std::size_t(year_label(y4, run.trans_start) - y4));
   for (int a = 0; a < 3; ++a) {
     const std::string_view na = run.storenames[std::size_t(a)].trimmed();
-    Tail path;
-    path.add(store.dir).add("/").add(year).add(".").add(na);
+    Detail path;
+    path.text(store.dir).text("/").text(year).text(".").text(na);
     for (int b = 0; b < a; ++b)
       if (na == run.storenames[std::size_t(b)].trimmed())
         two_uses(stop, path.view(), msg::USE_STORE, b + 1, path.view(),
                  msg::USE_STORE, a + 1);
-    Tail base;
-    base.add(year).add(".").add(na);
+    Detail base;
+    base.text(year).text(".").text(na);
     for (int j = 1; j < nfam; ++j) {
       const Family &f = fam[std::size_t(j)];
       if (f.dirkey.dev != store.dirkey.dev || f.dirkey.ino != store.dirkey.ino)
         continue;
       if (!family_base(run, f, base.view()))
         continue;
-      Tail use;
+      Detail use;
       if (f.state >= 0)
-        use.add(run.statecode[std::size_t(f.state)].full());
-      use.add(f.use);
+        use.text(run.statecode[std::size_t(f.state)].full());
+      use.text(f.use);
       two_uses(stop, path.view(), msg::USE_STORE, a + 1, path.view(),
                use.view(), 0);
     }
@@ -368,9 +340,10 @@ void check_stations(Run &run, Stopper &stop) {
     return;
   const int need = 2 * std::clamp(st.drift, 0, MAXDRIFT) + 1;
   if (st.count < need) {
-    Tail t;
-    t.num(st.count).add(" read, ").num(need).add(" needed for drift order ");
-    t.num(st.drift);
+    Detail t;
+    t.integer(st.count).text(" read, ").integer(need).text(
+        " needed for drift order ");
+    t.integer(st.drift);
     stop.stop(msg::TOO_FEW_STATIONS, t.view());
   }
   const int n = std::clamp(st.count, 0, MAXSTATION);
@@ -378,10 +351,10 @@ void check_stations(Run &run, Stopper &stop) {
     for (int j = 0; j < i; ++j)
       if (st.x[std::size_t(i)] == st.x[std::size_t(j)] &&
           st.y[std::size_t(i)] == st.y[std::size_t(j)]) {
-        Tail t;
-        t.add(st.name[std::size_t(j)].trimmed())
-            .add(" and ")
-            .add(st.name[std::size_t(i)].trimmed());
+        Detail t;
+        t.text(st.name[std::size_t(j)].trimmed())
+            .text(" and ")
+            .text(st.name[std::size_t(i)].trimmed());
         stop.stop(msg::SAME_STATION, t.view());
       }
 
@@ -389,14 +362,14 @@ void check_stations(Run &run, Stopper &stop) {
   // table is never used).
   if (st.count <= 0)
     return;
-  Tail t;
+  Detail t;
   int missing = 0;
   auto year = [&](int y) {
     if (y >= FIRSTYEAR && y <= LASTYEAR &&
         st.hasyear[std::size_t(y - FIRSTYEAR)])
       return;
     if (++missing <= 5)
-      t.num(y).add(" ");
+      t.integer(y).text(" ");
   };
   if (has_steady(run) && run.steady_start <= run.steady_end)
     for (int y = run.steady_start; y <= run.steady_end && y <= LASTYEAR; ++y)
@@ -405,7 +378,7 @@ void check_stations(Run &run, Stopper &stop) {
     for (int y = run.trans_start; y <= run.trans_end && y <= LASTYEAR; ++y)
       year(y);
   if (missing > 0) {
-    t.add("(").num(missing).add(missing == 1 ? " year)" : " years)");
+    t.text("(").integer(missing).text(missing == 1 ? " year)" : " years)");
     stop.stop(msg::PRECIP_YEARS_MISSING, t.view());
   }
 }
@@ -420,10 +393,14 @@ void check_terrain_places(const Run &run, Stopper &stop) {
     for (int j = 0; j < i; ++j)
       if (run.terx[std::size_t(i)] == run.terx[std::size_t(j)] &&
           run.tery[std::size_t(i)] == run.tery[std::size_t(j)]) {
-        Tail t;
-        t.add("locations ").num(j + 1).add(" and ").num(i + 1).add(" at ");
+        Detail t;
+        t.text("locations ")
+            .integer(j + 1)
+            .text(" and ")
+            .integer(i + 1)
+            .text(" at ");
         t.real(run.terx[std::size_t(i)])
-            .add(" ")
+            .text(" ")
             .real(run.tery[std::size_t(i)]);
         stop.stop(msg::SAME_TERRAIN, t.view());
       }
@@ -436,27 +413,27 @@ void check_spans(Run &run, Stopper &stop) {
   if (!run.badyear.blank())
     stop.stop(msg::YEAR_NOT_WHOLE, run.badyear.trimmed());
   if (run.nrch > MAXRCH) {
-    Tail t;
-    stop.stop(msg::RECHARGE_TOO_MANY, t.num(run.nrch).view());
+    Detail t;
+    stop.stop(msg::RECHARGE_TOO_MANY, t.integer(run.nrch).view());
   }
   if (has_steady(run) &&
       (run.steady_end < run.steady_start || run.steady_start < FIRSTYEAR ||
        run.steady_end > LASTYEAR)) {
-    Tail t;
-    t.num(run.steady_start).add(" ").num(run.steady_end);
+    Detail t;
+    t.integer(run.steady_start).text(" ").integer(run.steady_end);
     stop.stop(msg::STEADY_SPAN, t.view());
   }
   if (run.trans_start <= run.trans_end &&
       (run.trans_start < FIRSTYEAR || run.trans_end > LASTYEAR)) {
-    Tail t;
-    t.num(run.trans_start).add(" ").num(run.trans_end);
+    Detail t;
+    t.integer(run.trans_start).text(" ").integer(run.trans_end);
     stop.stop(msg::TRANSIENT_SPAN, t.view());
   }
   const StationTable &st = run.stations;
   if (st.drift < 0 || st.drift > MAXDRIFT || st.count < 0 ||
       st.count > MAXSTATION || st.count + 2 * st.drift + 1 > MAXKRIG) {
-    Tail t;
-    stop.stop(msg::KRIG_STORE, t.num(st.drift).view());
+    Detail t;
+    stop.stop(msg::KRIG_STORE, t.integer(st.drift).view());
   }
 }
 
@@ -466,8 +443,8 @@ void Stopper::stop(std::string_view msg, std::string_view tail) {
   if (!collect_)
     endrun(msg, tail);
   ++count_;
-  Tail t;
-  out(t.add("  would end the run: ").add(msg).view(), tail);
+  Detail t;
+  out(t.text("  would end the run: ").text(msg).view(), tail);
 }
 
 void check_settings(Run &run, Stopper &stop) {
@@ -504,12 +481,12 @@ void show(
     const std::array<std::size_t, FileCount::SHOWN> &lens, int count) {
   if (count == 0)
     return;
-  Tail t;
-  t.add("      ").add(what).add(":");
+  Detail t;
+  t.text("      ").text(what).text(":");
   for (int i = 0; i < std::min(count, FileCount::SHOWN); ++i)
-    t.add(" ").add({names[std::size_t(i)].data(), lens[std::size_t(i)]});
+    t.text(" ").text({names[std::size_t(i)].data(), lens[std::size_t(i)]});
   if (count > FileCount::SHOWN)
-    t.add(" (and ").num(count - FileCount::SHOWN).add(" more)");
+    t.text(" (and ").integer(count - FileCount::SHOWN).text(" more)");
   out(t.view());
 }
 
@@ -548,11 +525,11 @@ void show_output(std::string_view use, int number, std::string_view name,
   name = name.substr(0, std::size_t(length0(name)));
   if (name.empty())
     return;
-  Tail t;
-  t.add("  ");
+  Detail t;
+  t.text("  ");
   use_text(t, use, number);
   const std::string_view can = creatable(name);
-  t.add(" ").add(name).add(": ").add(can);
+  t.text(" ").text(name).text(": ").text(can);
   out(t.view());
   if (required && can != "can be created" && can != "exists, will be replaced")
     required->stop(msg::CANNOT_OPEN, name);
@@ -561,27 +538,27 @@ void show_output(std::string_view use, int number, std::string_view name,
 } // namespace
 
 int inventory(Run &run, Stopper &stop) {
-  Tail t;
-  t.add("Span:");
+  Detail t;
+  t.text("Span:");
   if (has_steady(run))
-    t.add(" steady ")
-        .num(run.steady_start)
-        .add("-")
-        .num(run.steady_end)
-        .add(" (1 period),");
+    t.text(" steady ")
+        .integer(run.steady_start)
+        .text("-")
+        .integer(run.steady_end)
+        .text(" (1 period),");
   else
-    t.add(" no steady period,");
+    t.text(" no steady period,");
   if (run.trans_start <= run.trans_end)
-    t.add(" transient ")
-        .num(run.trans_start)
-        .add("-")
-        .num(run.trans_end)
-        .add(" (")
-        .num(12LL *
-             (static_cast<long long>(run.trans_end) - run.trans_start + 1))
-        .add(" periods)");
+    t.text(" transient ")
+        .integer(run.trans_start)
+        .text("-")
+        .integer(run.trans_end)
+        .text(" (")
+        .integer(12LL *
+                 (static_cast<long long>(run.trans_end) - run.trans_start + 1))
+        .text(" periods)");
   else
-    t.add(" no transient years");
+    t.text(" no transient years");
   out(t.view());
 
   // Every per-state file the span reads, read as the run reads it.
@@ -619,11 +596,14 @@ int inventory(Run &run, Stopper &stop) {
       const FileCount &c = counts[std::size_t(k)][std::size_t(kind)];
       if (c.present + c.missing + c.unreadable == 0)
         continue;
-      Tail l;
-      l.add("  ").add(run.statecode[std::size_t(k)].full()).add(" ");
-      l.add(KIND[kind]).add(KIND[kind].size() == 2 ? " " : "").add(" ");
-      l.num(c.present).add(" present, ").num(c.missing).add(" missing, ");
-      l.num(c.unreadable).add(" unreadable");
+      Detail l;
+      l.text("  ").text(run.statecode[std::size_t(k)].full()).text(" ");
+      l.text(KIND[kind]).text(KIND[kind].size() == 2 ? " " : "").text(" ");
+      l.integer(c.present)
+          .text(" present, ")
+          .integer(c.missing)
+          .text(" missing, ");
+      l.integer(c.unreadable).text(" unreadable");
       out(l.view());
       show("missing", c.mname, c.mlen, c.missing);
       show("unreadable", c.uname, c.ulen, c.unreadable);
@@ -635,21 +615,21 @@ int inventory(Run &run, Stopper &stop) {
     if (run.usedname[std::size_t(u)].blank())
       continue;
     const ZoneShape &z = run.zoneshape[std::size_t(u)];
-    Tail l;
-    l.add("  ").add(msg::USE_NAMES[u]).add(" ").add(name).add(": ");
+    Detail l;
+    l.text("  ").text(msg::USE_NAMES[u]).text(" ").text(name).text(": ");
     if (z.short_rows == 0 && z.extra_lines == 0)
-      l.add("rows complete, nothing after the last row");
+      l.text("rows complete, nothing after the last row");
     else
-      l.num(z.short_rows)
-          .add(" rows shorter than their fields, ")
-          .num(z.extra_lines)
-          .add(" lines after the last row");
+      l.integer(z.short_rows)
+          .text(" rows shorter than their fields, ")
+          .integer(z.extra_lines)
+          .text(" lines after the last row");
     out(l.view());
   }
 
   const StationTable &st = run.stations;
   if (st.given) {
-    Tail l;
+    Detail l;
     int first = 0, last = 0, years = 0;
     for (int y = FIRSTYEAR; y <= LASTYEAR; ++y)
       if (st.hasyear[std::size_t(y - FIRSTYEAR)]) {
@@ -657,15 +637,22 @@ int inventory(Run &run, Stopper &stop) {
         last = y;
         ++years;
       }
-    l.add("Stations: ").num(st.count).add(" read, drift order ").num(st.drift);
-    l.add(" needs ").num(2 * std::clamp(st.drift, 0, MAXDRIFT) + 1);
+    l.text("Stations: ")
+        .integer(st.count)
+        .text(" read, drift order ")
+        .integer(st.drift);
+    l.text(" needs ").integer(2 * std::clamp(st.drift, 0, MAXDRIFT) + 1);
     out(l.view());
     l.clear();
-    l.add("Precipitation file: ");
+    l.text("Precipitation file: ");
     if (years == 0)
-      l.add("no data years");
+      l.text("no data years");
     else
-      l.num(years).add(" years from ").num(first).add(" to ").num(last);
+      l.integer(years)
+          .text(" years from ")
+          .integer(first)
+          .text(" to ")
+          .integer(last);
     out(l.view());
   } else {
     out("Stations: none (no STATIONS line): no precipitation recharge");
@@ -686,18 +673,18 @@ int inventory(Run &run, Stopper &stop) {
   for (int u = NINPUTUSE; u < NFILEUSE; ++u)
     show_output(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
   if (run.nstore == 3 && run.trans_start <= run.trans_end) {
-    Tail l;
-    l.add(run.storedir.trimmed()).add("/");
+    Detail l;
+    l.text(run.storedir.trimmed()).text("/");
     show_output(msg::USE_STORE, 0,
-                l.add("year.").add(run.storenames[0].trimmed()).view());
+                l.text("year.").text(run.storenames[0].trimmed()).view());
   }
   if (run.annpump && run.trans_start <= run.trans_end)
     show_output(msg::USE_ANNPUMP, 0, "year.csv", &stop);
 
-  Tail r;
-  r.add("Reports: ").num(report_count());
+  Detail r;
+  r.text("Reports: ").integer(report_count());
   if (report_count() > 0)
-    r.add(" (the first: ").add(first_report()).add(")");
+    r.text(" (the first: ").text(first_report()).text(")");
   out(r.view());
   return stop.count();
 }
@@ -710,33 +697,36 @@ void print_summary(const Run &run, int status) {
       missing += n;
   if (report_count() == 0 && missing == 0)
     return;
-  Tail t;
+  Detail t;
   if (report_count() > 0) {
-    t.num(report_count());
+    t.integer(report_count());
     console_line(msg::SUMMARY_REPORTS, t.view());
     console_line(msg::SUMMARY_FIRST, first_report());
   }
   if (missing > 0) {
     t.clear();
-    console_line(msg::SUMMARY_MISSING, t.num(missing).view());
+    console_line(msg::SUMMARY_MISSING, t.integer(missing).view());
     for (int kind = 0; kind < NSUMS; ++kind) {
       t.clear();
       for (int k = 0; k < NSTATE; ++k) {
         const int n = run.missing[std::size_t(kind)][std::size_t(k)];
         if (n > 0)
-          t.add(" ").add(run.statecode[std::size_t(k)].full()).add(" ").num(n);
+          t.text(" ")
+              .text(run.statecode[std::size_t(k)].full())
+              .text(" ")
+              .integer(n);
       }
       if (t.view().empty())
         continue;
-      Tail l;
-      l.add("quon:   ").add(SUMLABEL[std::size_t(kind)]);
-      l.add(SUMLABEL[std::size_t(kind)].size() == 2 ? " " : "");
-      console_line(l.add(t.view()).view());
+      Detail l;
+      l.text("quon:   ").text(SUMLABEL[std::size_t(kind)]);
+      l.text(SUMLABEL[std::size_t(kind)].size() == 2 ? " " : "");
+      console_line(l.text(t.view()).view());
     }
   }
   if (warning_count() > 0) {
     t.clear();
-    console_line(msg::SUMMARY_WARNINGS, t.num(warning_count()).view());
+    console_line(msg::SUMMARY_WARNINGS, t.integer(warning_count()).view());
   }
   console_line(msg::SUMMARY_CHECK, {});
 }
@@ -753,8 +743,8 @@ void warn_state_folders(Run &run) {
     c[dir.size()] = '\0';
     if (::stat(c, &sb) == 0 && S_ISDIR(sb.st_mode))
       continue;
-    Tail t;
-    t.add(run.statecode[std::size_t(k)].full()).add(" ").add(dir);
+    Detail t;
+    t.text(run.statecode[std::size_t(k)].full()).text(" ").text(dir);
     error(msg::STATE_FOLDER, t.view());
   }
 }

@@ -51,14 +51,7 @@ constexpr const char *RCH4[4] = {"precip.rch", "gwirr.rch", "swirr.rch",
 
 using quon::test::shell;
 
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    out.push_back(l);
-  return out;
-}
-
+using quon::test::lines_of;
 double to_double(std::string_view s) {
   while (!s.empty() && s.front() == ' ')
     s.remove_prefix(1);

@@ -25,14 +25,7 @@ using test::count_of;
 using test::read_file;
 using test::write_file;
 
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    out.push_back(l);
-  return out;
-}
-
+using test::lines_of;
 // A whole-grid text file: every cell 0 except the ones given, keyed by
 // (column, row).
 void write_grid(const std::string &name,

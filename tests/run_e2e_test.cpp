@@ -235,14 +235,7 @@ Files run_in(const fs::path &dir, std::string &err, int &status) {
   return made;
 }
 
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    out.push_back(l);
-  return out;
-}
-
+using test::lines_of;
 class EndToEnd : public test::InTempDir {};
 
 TEST_F(EndToEnd, RunsAreRepeatableAndTextAndUnformattedInputsAgree) {

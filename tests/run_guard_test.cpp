@@ -15,11 +15,10 @@
 namespace {
 namespace fs = std::filesystem;
 using quon::test::read_file;
+using quon::test::shell;
 
 const std::string QUON = QUON_BINARY_DIR "/quon";
 const std::string GEN = QUON_BINARY_DIR "/tools/gen_scenario";
-
-using quon::test::shell;
 
 class Guard : public quon::test::InTempDir {
 protected:

@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "quon.h"
 
@@ -37,6 +38,15 @@ protected:
   }
   std::filesystem::path dir_, old_;
 };
+
+// The lines of a text, without their line ends.
+inline std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    out.push_back(l);
+  return out;
+}
 
 // Runs cmd with the shell; its exit status, or -1 when it did not exit.
 inline int shell(const std::string &cmd) {

@@ -105,7 +105,7 @@ void warning_record(std::string_view rec);
 [[noreturn]] void errordbl(std::string_view msg, double value,
                            std::string_view detail = {});
 
-// Builds the detail line of an ending message in its own fixed buffer:
+// Builds the detail line or tail of a message in its own fixed buffer:
 // texts as they are, numbers in their shortest form that reads back the same
 // value. Text past the buffer's end is dropped. Never allocates.
 class Detail {
@@ -116,9 +116,10 @@ public:
   // "at row r, column c".
   Detail &cell(int row, int col) noexcept;
   std::string_view view() const noexcept { return {buf_, n_}; }
+  void clear() noexcept { n_ = 0; }
 
 private:
-  char buf_[2 * WORDLEN];
+  char buf_[4 * WORDLEN];
   std::size_t n_ = 0;
 };
 
