@@ -19,6 +19,8 @@ fail() {
   echo "package check: $*" >&2
   exit 1
 }
+fault() { fail "$@"; }
+. "$top/tests/package/tree.sh"
 
 echo "== cpack -G DEB"
 (cd "$build" && rm -f ./*.deb && cpack -G DEB >"$scratch/cpack.log" 2>&1) ||
@@ -32,7 +34,7 @@ root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 usr=$root/usr
 
-echo "== fields and version"
+echo "== fields"
 version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Version: $version"
@@ -42,14 +44,6 @@ for need in libc6 python3; do
   [[ ", $depends," == *", $need "* || ", $depends," == *", $need,"* ]] ||
     fail "Depends lacks $need"
 done
-said=$("$usr/bin/quon" --version)
-echo "quon --version: $said"
-[[ $said == "quon $version (commit "*")" ]] || fail "quon --version does not name version $version"
-if head=$(git -C "$top" rev-parse --short=12 HEAD 2>/dev/null); then
-  [[ $said == *"(commit $head)" ]] || fail "quon --version does not name the checked-out commit $head"
-fi
-entry=$(gzip -dc "$usr/share/doc/quon/changelog.gz" | head -1)
-[[ $entry == "quon ($version) "* ]] || fail "the changelog's newest entry is not $version: $entry"
 file -b "$usr/bin/quon" | grep -q ", stripped" || fail "usr/bin/quon is not stripped"
 
 echo "== a generated run with the unpacked quon"
@@ -65,28 +59,12 @@ diff -r "$scratch/package" "$scratch/build" >/dev/null ||
   fail "the unpacked quon wrote other bytes than the build's"
 echo "same outputs as the build's quon: $(find "$scratch/package" -type f | wc -l) files"
 
-echo "== the unpacked tools, without PYTHONPATH, from another folder"
-tools=("$usr"/bin/quon-*)
-[ -e "${tools[0]}" ] || fail "no tool in usr/bin"
-for t in "${tools[@]}"; do
-  (cd / && env -u PYTHONPATH PYTHONDONTWRITEBYTECODE=1 "$t" --help >/dev/null) ||
-    fail "$(basename "$t") --help failed"
-  echo "$(basename "$t") --help: ok"
-done
+echo "== the unpacked tree: version, tools, manual pages"
+check_tree "$usr" "$version" "$scratch"
 (cd "$scratch" && env -u PYTHONPATH PYTHONDONTWRITEBYTECODE=1 MPLBACKEND=Agg \
   "$usr/bin/quon-plot" budget package/fort.2 -o budget.png >/dev/null) ||
   fail "the unpacked quon-plot could not chart the run's budget"
 [ -s "$scratch/budget.png" ] || fail "quon-plot wrote no budget.png"
-
-echo "== manual pages"
-for exe in "$usr"/bin/*; do
-  [ -f "$usr/share/man/man1/$(basename "$exe").1.gz" ] || fail "no manual page for $(basename "$exe")"
-done
-for page in "$usr"/share/man/man1/*.1.gz; do
-  MANWIDTH=80 man --warnings -l "$page" >"$scratch/page.txt" 2>"$scratch/warnings.txt"
-  [ ! -s "$scratch/warnings.txt" ] || { cat "$scratch/warnings.txt"; fail "$(basename "$page") renders with warnings"; }
-  echo "$(basename "$page"): $(wc -l <"$scratch/page.txt") lines"
-done
 
 echo "== lintian"
 status=0
