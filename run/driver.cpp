@@ -17,6 +17,7 @@
 #include "messages.h"
 #include "period.h"
 #include "progress.h"
+#include "quon_commit.h"
 #include "run.h"
 #include "tables.h"
 #include "utl.h"
@@ -446,12 +447,12 @@ int run_program(Run &run, const Options &opt) {
 
 } // namespace
 
-// The program: quon <parameter file>. --help / -h and --version print on
-// standard output and return 0. Otherwise runs the parameter file and
-// returns 0 when the run is complete, 1 when it ended early (the cause has
-// been reported) and 2 when there is no parameter file to run. Every file is
-// closed (and its buffered records written) before it returns, also after an
-// early end.
+// The program: quon <parameter file>. --help / -h and --version (the version
+// and the commit built from) print on standard output and return 0. Otherwise
+// runs the parameter file and returns 0 when the run is complete, 1 when it
+// ended early (the cause has been reported) and 2 when there is no parameter
+// file to run. Every file is closed (and its buffered records written) before
+// it returns, also after an early end.
 int quon_main(int argc, char **argv) {
   if (argc >= 2) {
     const std::string_view a = argv[1];
@@ -461,7 +462,7 @@ int quon_main(int argc, char **argv) {
       return 0;
     }
     if (a == "--version") {
-      std::fputs("quon " QUON_VERSION "\n", stdout);
+      std::fputs("quon " QUON_VERSION " (commit " QUON_COMMIT ")\n", stdout);
       std::fflush(stdout);
       return 0;
     }

@@ -14,6 +14,7 @@
 #include "calendar.h"
 #include "io.h"
 #include "quon.h"
+#include "quon_commit.h"
 #include "run.h"
 #include "testutil.h"
 
@@ -130,7 +131,7 @@ TEST_F(Driver, HelpAndVersion) {
   EXPECT_EQ(quon({"-h"}), 0);
   EXPECT_EQ(out.rfind("Usage: quon", 0), 0u);
   EXPECT_EQ(quon({"--version"}), 0);
-  EXPECT_EQ(out, "quon " QUON_VERSION "\n");
+  EXPECT_EQ(out, "quon " QUON_VERSION " (commit " QUON_COMMIT ")\n");
   EXPECT_FALSE(fs::exists("fort.2"));
 }
 
