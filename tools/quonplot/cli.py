@@ -119,7 +119,9 @@ def _budget(a):
         subareas = (R.read_subareas(os.path.join(a.subareas, "pump.bsn")),
                     R.read_subareas(os.path.join(a.subareas, "rech.bsn")))
     budget.draw_budget(table, out, subareas=subareas,
-                       title=f"Annual budget, {a.file}")
+                       title="Annual budget (" + os.path.join(
+                           os.path.basename(os.path.dirname(os.path.abspath(
+                               a.file))), os.path.basename(a.file)) + ")")
     return out
 
 
