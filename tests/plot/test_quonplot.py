@@ -160,6 +160,7 @@ def png_size(path):
     (["map", "terrain.plt"], (1000, 560)),
     (["budget", "fort.2", "--subareas", "quon"], (1500, 1400)),
     (["map", "ks/1950.agw"], "svg"),
+    (["map", "store/1950.ppt", "--scale", "10,40"], (1000, 560)),
 ])
 def test_commands_write_pictures(text_run, tmp_path, monkeypatch, capsys,
                                  args, size):
@@ -184,7 +185,12 @@ def test_report_links_every_picture(text_run, tmp_path, capsys):
     written = {p for p in os.listdir(out) if p.endswith(".png")}
     assert linked == written and len(written) == 13
     assert {png_size(out / p) for p in written} == {(1000, 560), (1500, 1400)}
-    assert "1950_precipitation.png" in written
+    assert {"1950_precipitation.png", "1950_recharge_all.png"} <= written
+    # Every picture at its own size; the budget charts never shrunk.
+    for name, w, h in re.findall(r'<img src="([^"]+)"[^>]* width="(\d+)" '
+                                 r'height="(\d+)"', page):
+        assert png_size(out / name) == (int(w), int(h))
+    assert re.search(r'<img src="budget.png"[^>]*class="full"', page)
     assert "left out: 1990" in page and "TRANSIENT 1949 1950" in page
     assert "http" not in page.replace("http-equiv", "")
 
@@ -198,6 +204,7 @@ def test_report_links_every_picture(text_run, tmp_path, capsys):
     (["budget", "stations.ppt"], "stations.ppt"),
     (["report", "nofolder"], "nofolder"),
     (["budget", "fort.2", "-o", "fort.2"], "fort.2"),
+    (["map", "quon.rch", "--scale", "5,1"], "5,1"),
 ])
 def test_bad_input_gives_one_line(text_run, tmp_path, args, file):
     if "-o" not in args:
@@ -268,3 +275,94 @@ def test_map_tells_file_kinds_apart(text_run, name, quantity, style, names):
     assert (data.quantity, data.style, data.names) == (quantity, style, names)
     if name == "ibound.zon":
         assert set(np.unique(data.grid)) == {-1, 0, 1}
+
+
+@pytest.mark.parametrize("args,name,title", [
+    (["co/1950.07.pmp"], "co_1950.07.pmp.png",
+     "Irrigation pumping, July 1950, CO (co/1950.07.pmp)"),
+    (["ks/1950.07.pmp"], "ks_1950.07.pmp.png",
+     "Irrigation pumping, July 1950, KS (ks/1950.07.pmp)"),
+    (["quon.rch", "--period", "1950-07"], "quon.rch_1950-07.png",
+     "Recharge, July 1950 (text/quon.rch)"),
+    (["quon.rch"], "quon.rch_steady.png",
+     "Recharge, steady period 1948-1948 (text/quon.rch)"),
+    (["co/steady.pmp"], "co_steady.pmp.png",
+     "Irrigation pumping, steady period 1948-1948, CO (co/steady.pmp)"),
+    (["1950.csv", "--column", "mi_af"], "1950.csv_mi_af.png",
+     "Municipal and industrial pumping, 1950 (text/1950.csv, mi_af)"),
+    (["ibound.zon"], "ibound.zon.png", "IBOUND codes (text/ibound.zon)"),
+    (["subarea.zon"], "subarea.zon.png",
+     "Budget sub-areas (text/subarea.zon)"),
+])
+def test_map_names_and_titles(text_run, tmp_path, monkeypatch, capsys, args,
+                              name, title):
+    """Default names never collide across state folders or periods; titles
+    say what and when."""
+    from quonplot.maps import load
+    monkeypatch.chdir(tmp_path)
+    path = text_run / args[0]
+    assert main(["map", str(path)] + args[1:]) == 0
+    # A file of the run folder itself is named with that folder.
+    want = name if "/" in args[0] else f"{text_run.name}_{name}"
+    assert capsys.readouterr().out == want + "\n"
+    assert png_size(tmp_path / want) == (1000, 560)
+    period = args[2] if args[1:2] == ["--period"] else None
+    column = args[2] if args[1:2] == ["--column"] else "irr_af"
+    data = load(str(path), period, column)
+    assert data.title == title.replace("text/", f"{text_run.name}/")
+
+
+def test_report_maps_share_one_scale_per_quantity(tmp_path):
+    """Each quantity's maps get the joint range of that quantity's grids
+    over the years; a grid that cannot be read is a note, not part of it."""
+    from quonplot.report import Page
+    page = Page(str(tmp_path))
+    drawn = {}
+
+    def draw(grid, out, limits):
+        drawn[os.path.basename(out)] = limits
+
+    def bad():
+        raise R.InputError("store/1952.ppt", "no such file")
+    grids = {"ppt": [10.0, 30.0, None], "rch": [2.0, 0.5, 1.0]}
+    for year in range(3):
+        page.section(f"Year {year}")
+        for key, values in grids.items():
+            grid = np.zeros((R.NROW, R.NCOL))
+            if values[year] is not None:
+                grid[5, 7] = values[year]
+            grid[0, 0] = 12.0 if key == "ppt" else 0.0
+            page.scaled(f"{year}_{key}.png", f"{key} {year}", key,
+                        "level" if key == "ppt" else "amount",
+                        (lambda g=grid: g) if values[year] is not None
+                        else bad, draw)
+    page.draw_scaled(None)
+    assert drawn == {"0_ppt.png": (0.0, 30.0), "1_ppt.png": (0.0, 30.0),
+                     **{f"{y}_rch.png": (0.0, 2.0) for y in range(3)}}
+    assert page.failed == 1 and sorted(page.pictures()) == sorted(drawn)
+    assert ["note", "ppt 2: not drawn, store/1952.ppt: no such file"] in \
+        page.sections[2][1]
+
+
+@pytest.mark.parametrize("col,row,where", [
+    (150, 80, ((3, 3), "left", "bottom")),
+    (150, -4, ((3, -3), "left", "top")),  # at the top edge: below
+    (335, 80, ((-3, 3), "right", "bottom")),  # at the right edge: left
+    (335, -4, ((-3, -3), "right", "top")),
+    (-5, 170, ((3, 3), "left", "bottom")),
+])
+def test_station_labels_stay_inside_the_frame(col, row, where):
+    from quonplot.maps import _label_offset
+    assert _label_offset(col, row, [-9, 339], [174, -8]) == where
+
+
+@pytest.mark.parametrize("names", [4, 11, 24])
+def test_sub_areas_keep_their_map_colours_in_the_charts(names):
+    """Column 0 of a sub-area file (no sub-area) is the neutral grey of a
+    map's cells of no zone; sub-area k has the colour of zone k of the
+    sub-area map, which has one name fewer than the file has columns."""
+    from quonplot.budget import subarea_colours
+    from quonplot.maps import NOZONE, zone_colours
+    chart, map_ = subarea_colours(names), zone_colours(names - 1)
+    assert chart[0] == NOZONE and NOZONE not in map_
+    assert chart[1:] == map_ and len(set(map(str, chart))) == names

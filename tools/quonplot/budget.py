@@ -2,13 +2,15 @@
 column group (pumping by kind, irrigated areas, recharge by component), each
 zone or state stacked over the years with the group's total from the file
 drawn on top, the steady row apart beside the precipitation recharge; the
-sub-area files below when asked for."""
+sub-area files below when asked for. Zones and sub-areas take the colours
+their maps give them."""
 
 import numpy as np
+from matplotlib.lines import Line2D
 from matplotlib.ticker import FuncFormatter, MaxNLocator
 
 from . import readers as R
-from .maps import zone_colours, new_figure, save
+from .maps import NOZONE, zone_colours, new_figure, save
 
 TITLES = {
     "gwIrr_af": ("Irrigation pumping", "acre-feet"),
@@ -26,6 +28,14 @@ PLACES = {"gwIrr_af": (0, 0), "gwMI_af": (0, 1), "gwArea_ac": (1, 0),
           "coArea_ac": (1, 1), "swArea_ac": (1, 2), "RchRcp_af": (2, 0),
           "RchRcg_af": (2, 1), "RchRcs_af": (2, 2), "RchRcc_af": (2, 3)}
 BARS_UP_TO = 5  # years; longer runs are drawn as stacked areas
+TICKS = 8  # points: tick labels stay readable on the report page
+
+
+def subarea_colours(n):
+    """Colours of the n columns of a sub-area file: sub-area 0 (in no
+    sub-area) in the neutral grey of the maps' cells of no zone, then
+    sub-area k in the colour the sub-area map gives zone k."""
+    return [NOZONE] + zone_colours(n - 1)
 
 
 def _thousands(ax):
@@ -79,7 +89,7 @@ def draw_budget(budget, out, subareas=None, title=None):
         what, unit = TITLES[group]
         ax.set_title(f"{what}\n{group}", fontsize=9)
         ax.set_ylabel(unit, fontsize=8)
-        ax.tick_params(labelsize=7)
+        ax.tick_params(labelsize=TICKS)
         _thousands(ax)
         if not years:
             ax.text(0.5, 0.5, "no transient year", ha="center",
@@ -107,16 +117,23 @@ def draw_budget(budget, out, subareas=None, title=None):
             ax.set_xticks([x] + shown, ["SS"] + [str(y) for y in shown])
         if (r, c) == (0, 0):
             zone_handles = ax.get_legend_handles_labels()
+        if group == "RchRcp_af" and budget.steady is not None and years:
+            star = Line2D([], [], color="black", marker="*", markersize=8,
+                          linestyle="none", label="steady row's total (SS)")
+            zone_handles = (zone_handles[0] + [star],
+                            zone_handles[1] + [star.get_label()])
     notes = fig.add_subplot(grid[0, 2:])
     notes.axis("off")
     if years:
-        notes.legend(*zone_handles, loc="upper left", fontsize=9, ncol=4,
+        notes.legend(*zone_handles, loc="upper left", fontsize=9,
+                     ncol=5 if len(zone_handles[0]) <= 5 else 4,
                      frameon=False, title="budget zones (the state groups "
                      "hold CO, KS, NE in columns 1, 2, 3)", title_fontsize=9)
     lines = [f"{len(years)} transient years" +
              (f", {years[0]}-{years[-1]}" if years else ""),
              "steady row (SS): " + ("hatched, left of the years in the "
-                                    "precipitation recharge panel"
+                                    "precipitation recharge panel;\n  the "
+                                    "star is its total from the file"
                                     if budget.steady is not None else "none"),
              f"{len(budget.other)} other lines in the report file "
              "(warnings, errors)"]
@@ -131,12 +148,14 @@ def draw_budget(budget, out, subareas=None, title=None):
             ax.set_title(f"{what} by sub-area (CO + KS + NE), "
                          f"{'pump' if k == 0 else 'rech'}.bsn", fontsize=9)
             ax.set_ylabel("acre-feet", fontsize=8)
-            ax.tick_params(labelsize=7)
+            ax.tick_params(labelsize=TICKS)
             _thousands(ax)
             if table.years:
                 parts = table.values.sum(axis=2).T
                 _stack(ax, table.years, parts,
-                       zone_colours(len(table.names)), table.names)
+                       subarea_colours(len(table.names)),
+                       [f"{table.names[0]} (no sub-area)"] +
+                       table.names[1:])
         if table.years:
             key.legend(*ax.get_legend_handles_labels(), loc="center",
                        fontsize=8, ncol=2, frameon=False,

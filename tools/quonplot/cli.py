@@ -33,15 +33,21 @@ def _parser():
                    "array grid (text or unformatted), zone grid, terrain "
                    "plot file or year.csv table")
     m.add_argument("-o", dest="out", metavar="OUT",
-                   help="picture to write (default FILE's name + .png, in "
-                   "the current folder)")
+                   help="picture to write (default, in the current folder: "
+                   "FILE's folder and name, the period or column drawn and "
+                   ".png, such as co_1950.07.pmp.png or "
+                   "gwirr.rch_1951-07.png)")
     m.add_argument("--period", metavar="LABEL", help="RCH period: Steady, "
                    "' 7/1951' or 1951-07 (default the first)")
     m.add_argument("--ibound", metavar="ZONEGRID", help="IBOUND grid: "
                    "cells of code 0 are drawn grey")
     m.add_argument("--stations", metavar="LOCFILE", help="station "
                    "locations to mark")
-    m.add_argument("--title", metavar="T", help="title of the map")
+    m.add_argument("--title", metavar="T", help="title of the map "
+                   "(default what the file holds and when)")
+    m.add_argument("--scale", metavar="LO,HI", help="colour scale of the "
+                   "values (default the map's own range; amounts start at "
+                   "0), so that maps drawn one by one can share one")
     m.add_argument("--column", default="irr_af", choices=("irr_af", "mi_af"),
                    help="column of a year.csv table (default irr_af)")
 
@@ -71,17 +77,34 @@ def _check_out(out, source):
         raise R.InputError(out, "is the input file; choose another -o")
 
 
+def _scale(text):
+    """The two numbers of --scale LO,HI."""
+    try:
+        lo, hi = (float(v) for v in text.split(","))
+    except ValueError:
+        raise R.InputError(text, "--scale takes two numbers such as "
+                           "0,30") from None
+    if not lo < hi:
+        raise R.InputError(text, "--scale needs LO below HI")
+    return lo, hi
+
+
 def _map(a):
     from . import maps
-    out = a.out or os.path.basename(a.file) + ".png"
-    maps.check_output(out)
-    _check_out(out, a.file)
+    limits = _scale(a.scale) if a.scale else None
+    if a.out:
+        maps.check_output(a.out)
+        _check_out(a.out, a.file)
     data = maps.load(a.file, a.period, a.column)
+    # The default name says which file, period and column it shows.
+    out = a.out or data.name
+    _check_out(out, a.file)
     ibound = R.read_zones(a.ibound, header=False)[0] if a.ibound else None
     stations = R.read_stations(a.stations) if a.stations else None
     maps.draw_map(data.grid, out, data.quantity, data.unit, data.style,
                   ibound=ibound, stations=stations,
-                  title=a.title or data.title, zone_names=data.names)
+                  title=a.title or data.title, zone_names=data.names,
+                  limits=limits)
     return out
 
 
@@ -96,7 +119,9 @@ def _budget(a):
         subareas = (R.read_subareas(os.path.join(a.subareas, "pump.bsn")),
                     R.read_subareas(os.path.join(a.subareas, "rech.bsn")))
     budget.draw_budget(table, out, subareas=subareas,
-                       title=f"Annual budget, {a.file}")
+                       title="Annual budget (" + os.path.join(
+                           os.path.basename(os.path.dirname(os.path.abspath(
+                               a.file))), os.path.basename(a.file)) + ")")
     return out
 
 

@@ -2,10 +2,12 @@
 top as the model draws it, axes in model columns and rows, a colour bar with
 the quantity and its unit, cells outside the model (IBOUND 0) in grey, zero
 amounts in white apart from the smallest non-zero ones, zone grids in
-categorical colours named in the legend, stations marked when given.
+categorical colours named in the legend, stations marked when given. Also
+tells what a file holds and when (its title and default picture name).
 """
 
 import os
+import re
 
 import numpy as np
 from matplotlib import colormaps, colors
@@ -18,7 +20,9 @@ from . import readers as R
 INACTIVE = "#9a9a9a"
 ZERO = "#ffffff"
 OVERFLOW = "#ff00ff"
-NOZONE = "#ececec"
+# Cells of no zone, and the no-sub-area column of the budget charts: a
+# neutral grey that none of the zone colours is and that shows on white.
+NOZONE = "#cfcfcf"
 FIXED = "#4a3b2a"  # constant-head cells: in the model, never recharged
 MAP_SIZE = (10.0, 5.6)  # inches at DPI: 1000 x 560 pixels
 DPI = 100
@@ -41,6 +45,12 @@ QUANTITIES = {
             "amount"),
     "rcc": ("Commingled-irrigation return recharge", "acre-feet", "amount"),
 }
+# The four RCH files' components, and their short names in picture names.
+COMPONENTS4 = ("precipitation", "groundwater irrigation",
+               "surface-water irrigation", "commingled irrigation")
+SHORT4 = ("precip", "gwirr", "swirr", "coirr")
+MONTHS = ("January", "February", "March", "April", "May", "June", "July",
+          "August", "September", "October", "November", "December")
 
 
 def check_output(out):
@@ -68,13 +78,6 @@ def save(fig, out):
         raise R.InputError(out, e.strerror or "cannot be written") from None
 
 
-def _amount_norm(values):
-    """A scale from 0 that stretches the small values, so that recharge or
-    pumping of a few hundredths stays visible beside the largest."""
-    top = float(values.max()) if values.size else 1.0
-    return colors.PowerNorm(gamma=0.5, vmin=0.0, vmax=top if top > 0 else 1.0)
-
-
 def zone_colours(n):
     """n distinct colours: tab10 for up to 10 zones, else tab20 then
     tab20b (40 colours, beyond the 24 names a zone grid may hold)."""
@@ -85,12 +88,76 @@ def zone_colours(n):
     return [both[k % len(both)] for k in range(n)]
 
 
+def _scale_cells(grid, style, ibound):
+    """The cells a map colours by value, as masks (inside, outside): inside
+    the active cells that are not constant-head, and outside them the
+    non-zero amounts (a well in an inactive cell, say), drawn in colour all
+    the same since greying them would hide them. Levels and factors outside
+    (terrain 1.0, say) mean nothing."""
+    active = np.ones(grid.shape, bool) if ibound is None else ibound != 0
+    fixed = np.zeros(grid.shape, bool) if ibound is None else ibound < 0
+    finite = np.isfinite(grid)
+    inside = active & ~fixed & finite
+    outside = ~(active & ~fixed) & finite & (grid != 0) & (style == "amount")
+    return inside, outside
+
+
+def value_range(grid, style, ibound=None):
+    """(lowest, highest) of the values a map of grid colours, or None when
+    it colours none. Maps drawn with the joint range of their grids as
+    draw_map's limits share one colour scale."""
+    grid = np.asarray(grid)
+    inside, outside = _scale_cells(grid, style, ibound)
+    values = grid[inside | outside]
+    if not values.size:
+        return None
+    return float(values.min()), float(values.max())
+
+
+def joint_range(ranges):
+    """The smallest range holding every range given; None ones are
+    skipped, and None comes back when none is left."""
+    ranges = [r for r in ranges if r is not None]
+    if not ranges:
+        return None
+    return min(r[0] for r in ranges), max(r[1] for r in ranges)
+
+
+def _norm(style, lo, hi):
+    """Colour map and scale of a map whose values span lo..hi."""
+    if style == "factor":
+        return "RdBu", colors.TwoSlopeNorm(
+            vcenter=1.0, vmin=min(lo, 0.999), vmax=max(hi, 1.001))
+    if style == "amount" and lo < 0:
+        span = max(abs(lo), abs(hi))
+        return "RdBu_r", colors.TwoSlopeNorm(vcenter=0.0, vmin=-span,
+                                             vmax=span)
+    if style == "amount":
+        # From 0, stretching the small values, so that recharge or pumping
+        # of a few hundredths stays visible beside the largest.
+        return "viridis", colors.PowerNorm(gamma=0.5, vmin=0.0,
+                                           vmax=hi if hi > 0 else 1.0)
+    return "YlGnBu", colors.Normalize(vmin=lo, vmax=hi if hi > lo else lo + 1)
+
+
+def _label_offset(c, r, xlim, ylim):
+    """Where a station's label goes from its marker (points, alignment):
+    up and to the right, but below it near the top edge and to its left
+    near the right edge, so that the frame never crosses a label."""
+    right = c > xlim[1] - 0.12 * (xlim[1] - xlim[0])
+    top = r < ylim[1] + 0.06 * (ylim[0] - ylim[1])
+    return ((-3 if right else 3, -3 if top else 3),
+            "right" if right else "left", "top" if top else "bottom")
+
+
 def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
-             title=None, zone_names=None):
+             title=None, zone_names=None, limits=None):
     """Draws grid (165 x 326) into out. style is 'amount', 'level', 'factor'
     or 'zones'; ibound, when given, greys out its cells of code 0; stations
     is (names, x, y); zone_names names zone codes 1.. of a zone grid (None
-    for an unnamed grid such as IBOUND, whose codes are shown as they are)."""
+    for an unnamed grid, an IBOUND grid, whose codes are shown as they are);
+    limits (lo, hi) fixes the colour scale (default the grid's own range);
+    values beyond it take the end colours, marked on the colour bar."""
     grid = np.asarray(grid)
     active = np.ones(grid.shape, bool) if ibound is None else ibound != 0
     # Constant-head cells (IBOUND below 0) are neither kriged nor recharged:
@@ -116,48 +183,35 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
             codes = list(range(1, len(zone_names) + 1))
             labels = [f"{c} {n}" for c, n in zip(codes, zone_names)]
         else:
-            codes = [c for c in np.unique(grid[active]) if c != 0]
-            labels = [f"code {c}" for c in codes]
+            codes = [c for c in np.unique(grid[active]) if c > 0]
+            labels = [f"code {c} (active)" for c in codes]
         for c, colour, label in zip(codes, zone_colours(len(codes)), labels):
             paint(active & (grid == c), colour, label)
         if zone_names is not None:
             paint(active & (grid == 0), NOZONE, "0 in no zone")
         else:
+            # An unnamed grid is an IBOUND grid: its codes below 0 are the
+            # constant-head cells, in the brown every other map uses.
+            negative = np.unique(grid[active & (grid < 0)])
+            paint(active & (grid < 0), FIXED, "code " + ", ".join(
+                str(c) for c in negative) + " (constant head)")
             paint(grid == 0, INACTIVE, "code 0 (outside the model)")
         paint(~active, INACTIVE, "inactive (IBOUND 0)")
         ax.imshow(overlay, extent=extent, interpolation="nearest",
                   aspect="equal")
     else:
         finite = np.isfinite(grid)
-        inside = active & ~fixed & finite
-        # An amount outside the active cells (a well in an inactive cell,
-        # say) is drawn in colour all the same: greying it would hide it.
-        # Levels and factors there (terrain 1.0, say) mean nothing.
-        outside = ~(active & ~fixed) & finite & (grid != 0) & \
-            (style == "amount")
+        inside, outside = _scale_cells(grid, style, ibound)
         shown = inside | outside
         values = grid[shown]
+        lo, hi = limits or value_range(grid, style, ibound) or \
+            ((1.0, 1.0) if style == "factor" else (0.0, 0.0))
+        cmap, norm = _norm(style, lo, hi)
         data = np.ma.masked_where(~shown, grid)
-        if style == "factor":
-            lo = min(float(values.min()) if values.size else 1.0, 0.999)
-            hi = max(float(values.max()) if values.size else 1.0, 1.001)
-            norm = colors.TwoSlopeNorm(vcenter=1.0, vmin=lo, vmax=hi)
-            cmap = "RdBu"
-        elif style == "amount" and values.size and values.min() < 0:
-            span = float(np.abs(values).max())
-            norm = colors.TwoSlopeNorm(vcenter=0.0, vmin=-span, vmax=span)
-            cmap = "RdBu_r"
-        elif style == "amount":
-            norm = _amount_norm(values)
-            cmap = "viridis"
+        if cmap == "viridis":
             zero = shown & (grid == 0)
             data = np.ma.masked_where(~shown | zero, grid)
             paint(zero, ZERO, "zero")
-        else:
-            lo = float(values.min()) if values.size else 0.0
-            hi = float(values.max()) if values.size else 1.0
-            norm = colors.Normalize(vmin=lo, vmax=hi if hi > lo else lo + 1)
-            cmap = "YlGnBu"
         image = ax.imshow(data, extent=extent, interpolation="nearest",
                           aspect="equal", cmap=cmap, norm=norm)
         paint(~finite, OVERFLOW, "too wide for its field (****)")
@@ -166,14 +220,18 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
         ax.imshow(overlay, extent=extent, interpolation="nearest",
                   aspect="equal")
         label = f"{quantity} ({unit})" if unit else quantity
+        below = bool(values.size) and values.min() < norm.vmin
+        above = bool(values.size) and values.max() > norm.vmax
         fig.colorbar(image, cax=fig.add_axes([0.885, 0.23, 0.018, 0.65]),
-                     label=label)
+                     label=label, extend=("both" if below and above else
+                                          "min" if below else "max" if above
+                                          else "neither"))
         stats = grid[inside]
         if stats.size:
             where = "active cells (IBOUND > 0)" if ibound is not None \
                 else "all cells"
             text = f"{where}: min {stats.min():.4g}, mean " \
-                f"{stats.mean():.4g}, max {stats.max():.4g} {unit}"
+                f"{stats.mean():.4g}, max {stats.max():.4g} {unit}".rstrip()
             if outside.any():
                 text += f"; {int(outside.sum())} non-zero cells outside " \
                     "them drawn in colour"
@@ -183,18 +241,19 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
     if stations is not None:
         names, sx, sy = stations
         col, row = R.model_col_row(sx, sy)
+        # Stations may lie beyond the grid: widen the view to show them.
+        if len(col):
+            xlim = [min(xlim[0], col.min() - 4), max(xlim[1], col.max() + 4)]
+            ylim = [max(ylim[0], row.max() + 4), min(ylim[1], row.min() - 4)]
         ax.plot(col, row, "^", color="red", markeredgecolor="black",
                 markersize=6, linestyle="none")
         legend.append(ax.lines[-1])
         ax.lines[-1].set_label(f"stations ({len(names)})")
         if len(names) <= 40:
             for n, c, r in zip(names, col, row):
-                ax.annotate(n, (c, r), xytext=(3, 3), fontsize=6,
-                            textcoords="offset points")
-        # Stations may lie beyond the grid: widen the view to show them.
-        if len(col):
-            xlim = [min(xlim[0], col.min() - 4), max(xlim[1], col.max() + 4)]
-            ylim = [max(ylim[0], row.max() + 4), min(ylim[1], row.min() - 4)]
+                offset, ha, va = _label_offset(c, r, xlim, ylim)
+                ax.annotate(n, (c, r), xytext=offset, fontsize=6, ha=ha,
+                            va=va, textcoords="offset points")
     ax.set_xlim(xlim)
     ax.set_ylim(ylim)
     ax.set_xticks([1, 50, 100, 150, 200, 250, 300, 326])
@@ -215,11 +274,111 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
 # ---- What a file holds ------------------------------------------------------
 
 class MapData:
-    """A grid to draw with what it shows."""
+    """A grid to draw with what it shows: its title says what and when, and
+    name is its default picture name."""
 
-    def __init__(self, grid, quantity, unit, style, title, names=None):
+    def __init__(self, grid, quantity, unit, style, title, names=None,
+                 name=None):
         self.grid, self.quantity, self.unit = grid, quantity, unit
         self.style, self.title, self.names = style, title, names
+        self.name = name
+
+
+def zone_grids(p):
+    """The zone grids a parameter file (readers.Params) names, as (key,
+    what, file name or None, has a header line of names)."""
+    return [("ibound", "IBOUND codes", p.ibound, False),
+            ("soil", "Soils", p.soil, True),
+            ("mound", "Mound cells", p.mound, True),
+            ("budget", "Budget zones", p.budget and p.budget[0], True),
+            ("subareas", "Budget sub-areas", p.budget and p.budget[1], True),
+            ("terrain_classes", "Terrain classes",
+             p.terrain and p.terrain[0], True)]
+
+
+def components(n):
+    """What each of n RCH files holds and its short name in picture names:
+    the four components, or the sum of all in one file."""
+    if n == 4:
+        return list(zip(COMPONENTS4, SHORT4))
+    if n == 1:
+        return [("all components", "all")]
+    return [(f"file {k + 1}", str(k + 1)) for k in range(n)]
+
+
+def steady_years(p):
+    """'steady period' and its years when the parameter file gives them."""
+    if p is not None and p.steady and p.steady[0] > 0:
+        return f"steady period {p.steady[0]}-{p.steady[1]}"
+    return "steady period"
+
+
+def _run_of(path):
+    """(folder, Params) of the run a file belongs to: quon.par in its folder
+    or, for a state folder's files, the one above; None when neither holds
+    a readable one."""
+    folder = os.path.dirname(os.path.abspath(path))
+    for d in (folder, os.path.dirname(folder)):
+        par = os.path.join(d, "quon.par")
+        if os.path.isfile(par):
+            try:
+                return d, R.read_params(par)
+            except R.InputError:
+                return None
+    return None
+
+
+def _same_file(a, b):
+    try:
+        return os.path.samefile(a, b)
+    except OSError:
+        return False
+
+
+def _describe(path, kind, label=None, column=None):
+    """Title and default picture name of a map of path. kind: a quantity
+    name, or 'rch', 'zones', 'ibound'; label: the RCH period drawn."""
+    base = os.path.basename(path)
+    folder = os.path.basename(os.path.dirname(os.path.abspath(path)))
+    shown = os.path.join(folder, base)
+    run = _run_of(path)
+    p = run[1] if run else None
+    what, when, state, slug = kind, "", "", None
+    month = re.match(r"(\d{4})\.(\d{2})\.", base)
+    year = re.match(r"(\d{4})\.", base)
+    if label is not None:
+        if label.strip() == "Steady":
+            when, slug = steady_years(p), "steady"
+        else:
+            m, y = int(label[:2]), int(label[3:7])
+            when, slug = f"{MONTHS[m - 1]} {y}", f"{y}-{m:02d}"
+    elif month and 1 <= int(month.group(2)) <= 12:
+        when = f"{MONTHS[int(month.group(2)) - 1]} {month.group(1)}"
+    elif year:
+        when = year.group(1)
+    elif base.lower().startswith("steady."):
+        when = steady_years(p)
+    if folder.lower() in R.STATES:
+        state = folder.upper()
+    if kind == "rch":
+        what = "Recharge"
+        for name, (comp, _) in zip(p.recharge if p else [],
+                                   components(len(p.recharge) if p else 0)):
+            if _same_file(os.path.join(run[0], name), path):
+                what = "Recharge" if comp == "all components" else \
+                    f"Recharge from {comp}"
+    elif kind in ("zones", "ibound"):
+        what = "IBOUND codes" if kind == "ibound" else "Zones"
+        for _, grid_what, name, _ in zone_grids(p) if p else []:
+            if name and _same_file(os.path.join(run[0], name), path):
+                what = grid_what
+    title = ", ".join(t for t in (what, when, state) if t) + \
+        f" ({shown}{', ' + column if column else ''})"
+    # The folder too: co/1950.07.pmp and ks/1950.07.pmp must not share a
+    # picture; and the period or column drawn.
+    parts = ([folder] if os.path.dirname(path) else []) + [base] + \
+        [t for t in (slug, column) if t]
+    return title, "_".join(parts) + ".png"
 
 
 def _first_lines(path, n):
@@ -241,16 +400,16 @@ def _by_name(path):
 
 
 def load(path, period=None, column="irr_af"):
-    """Reads any grid file quon reads or writes and says what it shows: an
-    RCH file (one period, by label; default the first), a year.csv table
-    (the irr_af or mi_af column), an unformatted or text cell grid, a zone
-    grid, an IBOUND grid or the terrain plot file."""
-    # The folder too: co/1950.07.pmp says whose pumping it is.
-    name = os.path.join(os.path.basename(os.path.dirname(
-        os.path.abspath(path))), os.path.basename(path))
+    """Reads any grid file quon reads or writes and says what it shows and
+    when: an RCH file (one period, by label; default the first), a year.csv
+    table (the irr_af or mi_af column), an unformatted or text cell grid, a
+    zone grid, an IBOUND grid or the terrain plot file."""
+    def data(grid, q, u, s, kind=None, names=None, **how):
+        title, name = _describe(path, kind or q, **how)
+        return MapData(grid, q, u, s, title, names, name)
+
     if R.is_unformatted(path):
-        q, u, s = _by_name(path)
-        return MapData(R.read_unformatted(path), q, u, s, name)
+        return data(R.read_unformatted(path), *_by_name(path))
     head = _first_lines(path, 3)
     if not head[0] and not head[1]:
         raise R.InputError(path, "empty file")
@@ -261,8 +420,7 @@ def load(path, period=None, column="irr_af"):
         grid = R.read_year_csv(path)[column]
         q = "Irrigation pumping" if column == "irr_af" else \
             "Municipal and industrial pumping"
-        return MapData(grid, q, "acre-feet a year", "amount",
-                       f"{name}, {column}")
+        return data(grid, q, "acre-feet a year", "amount", column=column)
     if any(line.startswith("INTERNAL") for line in head[1:]):
         with R.RchFile(path) as rch:
             if not rch.labels:
@@ -275,9 +433,9 @@ def load(path, period=None, column="irr_af"):
                                        "(Steady, 7/1951 or 1951-07)")
                 k = rch.find(label)
             grid = rch.period(k)
-            label = rch.labels[k].strip()
-        return MapData(grid, "Recharge in the period", "inches", "amount",
-                       f"{name}, period {label}")
+            label = rch.labels[k]
+        return data(grid, "Recharge in the period", "inches", "amount",
+                    "rch", label=label)
     if period is not None:
         raise R.InputError(path, "--period applies to RCH files only")
     first = head[0]
@@ -285,22 +443,22 @@ def load(path, period=None, column="irr_af"):
             first[:R.PLOT_WIDTH * 3].count(".") == 3 and \
             all(f[2:3] == "." or "*" in f
                 for f in (first[k:k + 6] for k in range(0, 18, 6))):
-        return MapData(R.read_terrain_plot(path), "Terrain multiplier",
-                       "multiplier", "factor", name)
-    data = head[1]
-    if data and "." not in data and set(data) <= set("0123456789 -+"):
+        return data(R.read_terrain_plot(path), "Terrain multiplier", "",
+                    "factor", "Terrain multipliers")
+    line = head[1]
+    if line and "." not in line and set(line) <= set("0123456789 -+"):
         header = bool(set(first) - set("0123456789 -+"))
         # A grid without names has two-character fields: a digit closes
         # every field of its first row.
         pairs = first[:2 * R.NCOL]
         if header or (len(pairs) == 2 * R.NCOL and pairs[1::2].isdigit()):
             grid, names = R.read_zones(path, header=header)
-            return MapData(grid, "Zone", "", "zones", name,
-                           names if header else None)
-    q, u, s = _by_name(path)
+            return data(grid, "Zone", "", "zones",
+                        "zones" if header else "ibound",
+                        names if header else None)
     try:
         grid = R.read_text_grid(path)
     except R.InputError as e:
         raise R.InputError(path, f"not a grid quon reads or writes "
                            f"({e.what})") from None
-    return MapData(grid, q, u, s, name)
+    return data(grid, *_by_name(path))

@@ -3,21 +3,22 @@ that opens in any browser from the folder (no server, nothing fetched): the
 budget charts; for chosen years the kriged precipitation with the stations,
 the recharge of each component and the pumping; the steady recharge; the
 zone grids and terrain multipliers; the run's warnings and its parameter
-file. A file the report wants that is absent is named on the page."""
+file. The maps of one quantity share one colour scale across the years. A
+file the report wants that is absent is named on the page."""
 
 import html
 import os
 import re
+import struct
 
 import numpy as np
 
 from . import readers as R
 from .budget import draw_budget
-from .maps import draw_map
+from .maps import (components, draw_map, joint_range, steady_years,
+                   value_range, zone_grids)
 
 WARNINGS_SHOWN = 200  # lines of fort.2 shown on the page; all are counted
-COMPONENTS4 = ("precipitation", "groundwater irrigation",
-               "surface-water irrigation", "commingled irrigation")
 
 
 class Page:
@@ -42,12 +43,53 @@ class Page:
     def picture(self, name, caption, draw):
         """Draws one picture with draw(path); a missing or bad input becomes
         a note instead, and the report goes on."""
+        item = []
+        self.sections[-1][1].append(item)
+        self._draw(item, name, caption, draw)
+
+    def _draw(self, item, name, caption, draw):
+        """Draws into item's place: the picture, or the note of its fault."""
         try:
             draw(os.path.join(self.outdir, name))
         except R.InputError as e:
-            self.fault(f"{caption}: not drawn, {e.path}: {e.what}")
+            item[:] = ["note", f"{caption}: not drawn, {e.path}: {e.what}"]
+            self.failed += 1
             return
-        self.sections[-1][1].append(("img", name, caption))
+        item[:] = ["img", name, caption]
+
+    def scaled(self, name, caption, key, style, load, draw):
+        """A map of one quantity (key) of one of several years, drawn by
+        draw_scaled once every map of its key is read, so that they share
+        one colour scale: load() reads its grid, draw(grid, out, limits)
+        draws it."""
+        self.sections[-1][1].append(["scaled", name, caption, key, style,
+                                     load, draw])
+
+    def draw_scaled(self, ibound):
+        """Reads every map of scaled(), then draws each on the joint range
+        of its key's grids (the grids are held meanwhile: a few megabytes a
+        year). A grid that cannot be read is a note and no part of the
+        scale."""
+        items = [i for _, its in self.sections for i in its
+                 if i[0] == "scaled"]
+        grids, ranges = [], {}
+        for i in items:
+            try:
+                grid = i[5]()
+            except R.InputError as e:
+                grid = e
+            else:
+                ranges.setdefault(i[3], []).append(
+                    value_range(grid, i[4], ibound))
+            grids.append(grid)
+        for i, grid in zip(items, grids):
+            name, caption, key, draw = i[1], i[2], i[3], i[6]
+
+            def one(out, grid=grid, key=key, draw=draw):
+                if isinstance(grid, R.InputError):
+                    raise grid
+                draw(grid, out, joint_range(ranges[key]))
+            self._draw(i, name, caption, one)
 
     def pictures(self):
         return [i[1] for _, items in self.sections for i in items
@@ -137,14 +179,11 @@ def make_report(rundir, outdir, years=None, par=None):
 
     # ---- RCH files, indexed once
     rch = []
-    names = COMPONENTS4 if len(p.recharge) == 4 else \
-        ("all components",) if len(p.recharge) == 1 else \
-        tuple(f"file {k + 1}" for k in range(len(p.recharge)))
-    for name, what in zip(p.recharge, names):
+    for name, (what, short) in zip(p.recharge, components(len(p.recharge))):
         try:
-            rch.append((what, R.RchFile(at(name))))
+            rch.append((what, short, R.RchFile(at(name))))
         except R.InputError as e:
-            rch.append((what, e))
+            rch.append((what, short, e))
 
     def opts(**kw):
         return dict(ibound=ibound, **kw)
@@ -160,14 +199,13 @@ def make_report(rundir, outdir, years=None, par=None):
     else:
         def steady(out):
             total = np.zeros((R.NROW, R.NCOL))
-            for what, f in rch:
+            for _, _, f in rch:
                 if isinstance(f, R.InputError):
                     raise f
                 total += f.period(f.find("Steady"))
             draw_map(total, out, "Recharge in the steady period", "inches",
-                     "amount", title=f"Steady recharge, {p.steady[0]}-"
-                     f"{p.steady[1]} (sum of {len(rch)} RCH file(s))",
-                     **opts())
+                     "amount", title=f"Steady recharge, {steady_years(p)} "
+                     f"(sum of {len(rch)} RCH file(s))", **opts())
         page.picture("steady_recharge.png", "Recharge of the steady period, "
                      "all components", steady)
 
@@ -187,66 +225,68 @@ def make_report(rundir, outdir, years=None, par=None):
             page.note("no STATIONS keyword: no stations to mark")
         if p.store:
             store, ppt, irr, _ = p.store
-            page.picture(f"{year}_precipitation.png", f"Kriged precipitation "
-                         f"{year} with the stations",
-                         lambda out, f=at(f"{store}/{year}.{ppt}"):
-                         draw_map(R.read_grid(f), out, "Precipitation",
-                                  "inches a year", "level", title="Kriged "
-                                  f"precipitation {year}",
-                                  **opts(stations=stations)))
-            page.picture(f"{year}_irrigated.png", f"Irrigated area {year}",
-                         lambda out, f=at(f"{store}/{year}.{irr}"):
-                         draw_map(R.read_grid(f), out, "Irrigated area",
-                                  "acres", "amount", title=f"Irrigated area "
-                                  f"{year}", **opts()))
+            page.scaled(f"{year}_precipitation.png", f"Kriged precipitation "
+                        f"{year} with the stations", "ppt", "level",
+                        lambda f=at(f"{store}/{year}.{ppt}"): R.read_grid(f),
+                        lambda grid, out, limits, year=year: draw_map(
+                            grid, out, "Precipitation", "inches a year",
+                            "level", title=f"Kriged precipitation {year}",
+                            limits=limits, **opts(stations=stations)))
+            page.scaled(f"{year}_irrigated.png", f"Irrigated area {year}",
+                        "irr", "amount",
+                        lambda f=at(f"{store}/{year}.{irr}"): R.read_grid(f),
+                        lambda grid, out, limits, year=year: draw_map(
+                            grid, out, "Irrigated area", "acres", "amount",
+                            title=f"Irrigated area {year}", limits=limits,
+                            **opts()))
         else:
             page.note("no FILE keyword: no stored precipitation and "
                       "irrigated-area grids")
         if not rch:
             page.note("no RECHARGE keyword: no RCH file")
-        for k, (what, f) in enumerate(rch):
-            def component(out, f=f, what=what):
+        for what, short, f in rch:
+            def component(f=f, year=year):
                 if isinstance(f, R.InputError):
                     raise f
-                draw_map(f.year_total(year), out, "Recharge in the year",
-                         "inches", "amount", title=f"Recharge from {what}, "
-                         f"{year} (12 months of {os.path.basename(f.path)})",
-                         **opts())
-            page.picture(f"{year}_recharge_{k + 1}.png", f"Recharge from "
-                         f"{what} in {year}", component)
+                return f.year_total(year)
+
+            def draw(grid, out, limits, f=f, what=what, year=year):
+                draw_map(grid, out, "Recharge in the year", "inches",
+                         "amount", title=f"Recharge from {what}, {year} "
+                         f"(12 months of {os.path.basename(f.path)})",
+                         limits=limits, **opts())
+            page.scaled(f"{year}_recharge_{short}.png", f"Recharge from "
+                        f"{what} in {year}", f"rch_{short}", "amount",
+                        component, draw)
         csv = os.path.join(rundir, f"{year}.csv")
         if os.path.exists(csv):
-            def pumping(out):
+            def pumping(csv=csv):
                 table = R.read_year_csv(csv)
-                draw_map(table["irr_af"] + table["mi_af"], out, "Pumping",
-                         "acre-feet a year", "amount", title=f"Pumping "
-                         f"{year}, irrigation + municipal ({year}.csv)",
-                         **opts())
+                return table["irr_af"] + table["mi_af"]
+            source = f", irrigation + municipal ({year}.csv)"
         elif p.well:
             page.note(f"no {year}.csv in the run folder (quon writes it "
                       "with ANNPUMP): pumping summed from the twelve months "
                       f"of {p.well}")
 
-            def pumping(out):
-                draw_map(R.read_wel_year(at(p.well), year), out, "Pumping",
-                         "acre-feet a year", "amount", title=f"Pumping "
-                         f"{year} (WEL file)", **opts())
+            def pumping(year=year):
+                return R.read_wel_year(at(p.well), year)
+            source = " (WEL file)"
         else:
             pumping = None
             page.note(f"no {year}.csv and no WELL keyword: no pumping map")
         if pumping:
-            page.picture(f"{year}_pumping.png", f"Pumping in {year}", pumping)
+            page.scaled(f"{year}_pumping.png", f"Pumping in {year}", "pump",
+                        "amount", pumping,
+                        lambda grid, out, limits, title=f"Pumping {year}"
+                        f"{source}": draw_map(
+                            grid, out, "Pumping", "acre-feet a year",
+                            "amount", title=title, limits=limits, **opts()))
+    page.draw_scaled(ibound)
 
     # ---- Zone grids and terrain
     page.section("Zone grids and terrain")
-    grids = [("ibound", "IBOUND codes", p.ibound, False),
-             ("soil", "Soils", p.soil, True),
-             ("mound", "Mound cells", p.mound, True),
-             ("budget", "Budget zones", p.budget and p.budget[0], True),
-             ("subareas", "Budget sub-areas", p.budget and p.budget[1], True),
-             ("terrain_classes", "Terrain classes",
-              p.terrain and p.terrain[0], True)]
-    for key, what, name, header in grids:
+    for key, what, name, header in zone_grids(p):
         if not name:
             page.note(f"{what}: not given in the parameter file")
             continue
@@ -262,11 +302,11 @@ def make_report(rundir, outdir, years=None, par=None):
                      f"({p.terrain[2]})",
                      lambda out: draw_map(R.read_terrain_plot(
                          at(p.terrain[2])), out, "Terrain multiplier",
-                         "multiplier", "factor", title="Terrain multipliers "
+                         "", "factor", title="Terrain multipliers "
                          f"({p.terrain[2]})", **opts()))
     else:
         page.note("no TERRAIN keyword: every multiplier is 1")
-    for _, f in rch:
+    for _, _, f in rch:
         if not isinstance(f, R.InputError):
             f.close()
 
@@ -281,14 +321,30 @@ def make_report(rundir, outdir, years=None, par=None):
     return index, page.failed
 
 
+def _png_size(path):
+    """(width, height) of a PNG picture, None for other kinds."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(24)
+    except OSError:
+        return None
+    if head[:8] != b"\x89PNG\r\n\x1a\n" or len(head) < 24:
+        return None
+    return struct.unpack(">II", head[16:24])
+
+
 def _write_page(index, rundir, par, p, page, warnings, chosen,
                 table_lines):
     e = html.escape
     out = ["<!DOCTYPE html>", "<html lang=\"en\"><head><meta charset=\"utf-8\">",
            f"<title>quon run {e(os.path.abspath(rundir))}</title>",
+           # Maps may shrink with the window; a picture of class full (the
+           # budget charts) never does, or its tick labels could not be
+           # read: it scrolls sideways instead.
            "<style>body{font-family:sans-serif;margin:1.5em;max-width:"
-           "1100px}img{max-width:100%;border:1px solid #ccc}figure{margin:"
-           "1em 0}.note{color:#8a4b00}pre{background:#f4f4f4;padding:.6em;"
+           "1540px}img{max-width:100%;height:auto;border:1px solid #ccc}"
+           "img.full{max-width:none}figure{margin:1em 0;overflow-x:auto}"
+           ".note{color:#8a4b00}pre{background:#f4f4f4;padding:.6em;"
            "overflow-x:auto;font-size:85%}</style></head><body>",
            f"<h1>quon run: {e(os.path.abspath(rundir))}</h1>",
            "<p>Parameter file <code>" + e(par) + "</code>; steady " +
@@ -296,7 +352,8 @@ def _write_page(index, rundir, par, p, page, warnings, chosen,
            "; transient " + (e(f"{p.transient[0]}-{p.transient[1]}")
                              if p.transient else "none") +
            "; years mapped: " + (e(", ".join(map(str, chosen))) or "none") +
-           ".</p>",
+           (" (the maps of one quantity share one colour scale across these "
+            "years)" if len(chosen) > 1 else "") + ".</p>",
            f"<p><b>{len(page.pictures())} pictures drawn</b>" +
            (f"; <b class=\"note\">{page.failed} pictures or markings left "
             "out for a missing or unreadable file (named below)</b>"
@@ -313,9 +370,16 @@ def _write_page(index, rundir, par, p, page, warnings, chosen,
             if item[0] == "note":
                 out.append(f"<p class=\"note\">{e(item[1])}</p>")
             else:
+                # Drawn at their own size, so the page never rescales them.
+                size = _png_size(os.path.join(page.outdir, item[1]))
+                attrs = f" width=\"{size[0]}\" height=\"{size[1]}\"" \
+                    if size else ""
+                if item[1] == "budget.png":
+                    attrs += " class=\"full\""
                 out.append(f"<figure><a href=\"{e(item[1])}\"><img src=\""
-                           f"{e(item[1])}\" alt=\"{e(item[2])}\"></a>"
-                           f"<figcaption>{e(item[2])}</figcaption></figure>")
+                           f"{e(item[1])}\" alt=\"{e(item[2])}\"{attrs}>"
+                           f"</a><figcaption>{e(item[2])}</figcaption>"
+                           "</figure>")
     out.append("<h2 id=\"warnings\">Warnings and other lines of fort.2</h2>")
     if warnings is None:
         out.append("<p class=\"note\">no fort.2 in the run folder</p>")
