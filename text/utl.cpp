@@ -697,7 +697,9 @@ void place_text(Detail &t) {
   const std::string_view v = rec.view();
   // The console first: it keeps the message even when the report file
   // cannot.
-  console(v.substr(v.empty() || v[0] != ' ' ? 0 : 1));
+  Detail where;
+  place_text(where);
+  console(v.substr(v.empty() || v[0] != ' ' ? 0 : 1), where.view());
   if (!detail.empty())
     console("  ", detail);
   report_record(v);

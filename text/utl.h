@@ -113,8 +113,9 @@ private:
 
 // Ending reporters: write one list-directed record to the report file (the
 // message trimmed, a blank, then the name trimmed / the integer / the real),
-// write the same text on standard error, and end the run (throw RunEnd with
-// status 1). A detail, when given, says where or why on standard error only:
+// write the same text on standard error (with the place of the report after
+// it, as error() gives it), and end the run (throw RunEnd with status 1).
+// A detail, when given, says where or why on standard error only:
 // a line of its own after the message, indented by two blanks; the report
 // file keeps the record as it is.
 [[noreturn]] void error2(std::string_view msg, std::string_view name,
