@@ -10,7 +10,9 @@ namespace quon::msg {
 using M = std::string_view;
 
 // Driver and post-read checks
-inline constexpr M USAGE = "Usage: quon <parameter file>";
+inline constexpr M USAGE =
+    "Usage: quon [--check] [--strict] <parameter file> | quon --help | "
+    "quon --version";
 inline constexpr M OPEN_PARAM = "Error opening parameter file";
 inline constexpr M NO_SOILS = "No SOILs specified";
 inline constexpr M NO_CURVE = "No curve specified";
@@ -35,8 +37,6 @@ inline constexpr M KRIG_STORE =
 // Checks of the settings before the first period
 inline constexpr M YEAR_NOT_WHOLE =
     "A year is not a whole number, the run would go on with year 0: ";
-inline constexpr M PRECIP_YEARS_MISSING =
-    "The precipitation file has no data line for simulated years: ";
 inline constexpr M TOO_FEW_STATIONS =
     "Too few stations for the drift order of the kriging: ";
 inline constexpr M SAME_STATION = "Two stations at the same place: ";
@@ -78,14 +78,13 @@ inline constexpr M SUMMARY_REPORTS = "quon: this run made reports: ";
 inline constexpr M SUMMARY_FIRST = "quon:   the first: ";
 inline constexpr M SUMMARY_MISSING =
     "quon: per-state files missing, counted as zeros: ";
-inline constexpr M SUMMARY_WARNINGS = "quon: warning records in fort.2: ";
 inline constexpr M SUMMARY_CHECK =
     "quon: run 'quon --check <parameter file>' for an inventory of the "
     "inputs";
 
 // Strict runs
 inline constexpr M STRICT_END =
-    "Run ended: --strict ends a run at its first report";
+    "Run ended: --strict ends a run at its first report: ";
 inline constexpr M STRICT_SETTINGS =
     "Run ended before the first period: --strict, and the settings had "
     "reports: ";
@@ -218,5 +217,34 @@ inline constexpr M AT_DRYLAND = ", dryland recharge function";
 inline constexpr M AT_IRRIGATED = ", irrigated recharge function";
 inline constexpr M TABLE_RANGE = "; its table covers ";
 inline constexpr M TO = " to ";
+
+// Command line, places of reports, --check results and the end of a run
+inline constexpr M UNKNOWN_OPTION = "Unknown option ";
+// Why the parameter file cannot be opened: after its name and ": ".
+inline constexpr M OPEN_NO_FILE = "no such file";
+inline constexpr M OPEN_FOLDER = "it is a folder";
+inline constexpr M OPEN_NO_PERMISSION = "no permission to read it";
+inline constexpr M OPEN_PATH = "a part of its path is not a folder";
+// The place of a report on the console: " (quon.par line 12)".
+inline constexpr M PLACE_LINE = " line ";
+// "The precipitation file " + name + " has no data line ...: " + years.
+inline constexpr M PRECIP_FILE = "The precipitation file ";
+inline constexpr M PRECIP_NO_LINE = " has no data line for simulated years: ";
+inline constexpr M CHECK_REPORT = "  report: ";
+inline constexpr M CHECK_END_EARLY = "Result: the run would end early (";
+inline constexpr M CHECK_CONDITIONS = " above)";
+inline constexpr M CHECK_STRICT =
+    "Result: with --strict the run would end at its first report";
+inline constexpr M CHECK_REPORTS = "Result: the run would go through with ";
+inline constexpr M CHECK_LISTED = " (listed above)";
+inline constexpr M CHECK_CLEAN =
+    "Result: the run would go through to its last period";
+inline constexpr M SUMMARY_DONE = "quon: run completed, ";
+inline constexpr M SUMMARY_WRITTEN = " written to ";
+inline constexpr M SUMMARY_APPENDED = " appended to ";
+// Outputs of the per-year families in the --check inventory.
+inline constexpr M EXIST_REPLACED = "exists, will be replaced";
+inline constexpr M ALL_EXIST_REPLACED = "all exist, will be replaced";
+inline constexpr M CAN_BE_CREATED = "can be created";
 
 } // namespace quon::msg

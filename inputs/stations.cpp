@@ -62,6 +62,7 @@ void read_header(InFile &in, std::string_view file, DataLine &line) {
 // The location file: one station a line, its name, X and Y. Stations past
 // MAXSTATION are reported and dropped; the count stays at MAXSTATION.
 void read_locations(InFile &in, std::string_view file, StationTable &st) {
+  const ReportPlace at(in); // reports name the file's line
   DataLine line;
   read_header(in, file, line);
   LineKind kind;
@@ -93,6 +94,7 @@ void read_locations(InFile &in, std::string_view file, StationTable &st) {
 // of the location file; it is only checked. The first word is a label.
 void check_precip_header(InFile &in, std::string_view file,
                          const StationTable &st) {
+  const ReportPlace at(in);
   DataLine line;
   read_header(in, file, line);
   const std::string_view text = line.view();
@@ -112,6 +114,7 @@ void check_precip_header(InFile &in, std::string_view file,
 // the table are skipped without a report; a later line for a year
 // overwrites an earlier one.
 void read_precip(InFile &in, StationTable &st) {
+  const ReportPlace at(in);
   DataLine line;
   LineKind kind;
   while (next_line(in, line, kind) && kind != LineKind::end) {

@@ -39,6 +39,7 @@ bool is_end(std::string_view line) {
 // location, counting those past the table's end, which are reported and
 // dropped.
 int read_locations(Run &run, int nclass) {
+  const ReportPlace at(run.data); // reports name the file's line
   int count = 0;
   std::string_view rec;
   while (run.data.next(rec)) {

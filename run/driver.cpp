@@ -3,11 +3,15 @@
 // steady period and transient months in calendar order.
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "budget.h"
 #include "calendar.h"
@@ -30,8 +34,8 @@ namespace quon {
 namespace {
 
 constexpr std::string_view HELP =
-    "Usage: quon <parameter file>\n"
-    "       quon --check | --strict <parameter file>\n"
+    "Usage: quon [--check] [--strict] <parameter file>\n"
+    "       quon --help | --version\n"
     "\n"
     "Prepares the recharge (RCH) and well (WEL) input of every stress period\n"
     "of the regional groundwater model and writes the annual water budget by\n"
@@ -69,12 +73,21 @@ constexpr std::string_view HELP =
     "  --check    dry run: read the parameter file and every input the run\n"
     "             would read, with the same messages, write no file at all,\n"
     "             and print an inventory (files present, missing, unreadable;\n"
-    "             zone grid shapes; precipitation years; outputs; reports);\n"
-    "             exit 0 when the run would go through, 1 when it would end\n"
+    "             zone grid shapes; precipitation years; outputs; reports)\n"
     "  --strict   every report ends the run (exit 1); reports found while\n"
     "             reading the settings are all made first\n"
+    "  --help     print this text (also -h)\n"
+    "  --version  print the program's version\n"
     "\n"
-    "Exit status: 0 done, 1 the run ended early, 2 no parameter file.\n";
+    "Every report (a message after which the run goes on) is also a record\n"
+    "of the report file fort.2.\n"
+    "\n"
+    "Exit status:\n"
+    "  0      the run went through (--check: it would, with no report)\n"
+    "  1      the run ended early (--check: it would end early)\n"
+    "  2      no parameter file, it cannot be opened, or an unknown option\n"
+    "  3      --check: the run would go through, but with reports\n"
+    "  128+n  stopped by signal n\n";
 
 // The tolerance of the month multiplier sum: 1.0E-10 held in single
 // precision (1.000000013351432E-10), the value the check has always used.
@@ -331,8 +344,10 @@ void transient_year(Run &run, int y, Progress &progress, int &done) {
 }
 
 // Reads the parameter file line by line; each line is cut at LINELEN and
-// blank-padded before its keyword is handled.
+// blank-padded before its keyword is handled. Reports about a line give its
+// number on the console.
 void read_parameters(Run &run) {
+  const ReportPlace at(run.param);
   std::string_view rec;
   while (run.param.next(rec)) {
     const std::size_t n = std::min<std::size_t>(rec.size(), LINELEN);
@@ -344,13 +359,22 @@ void read_parameters(Run &run) {
   run.param.close();
 }
 
+// Exit statuses of the program.
+constexpr int DONE = 0;          // the run went through (--check: would, clean)
+constexpr int ENDED = 1;         // the run ended early (--check: would)
+constexpr int NO_RUN = 2;        // nothing to run: command line, parameter file
+constexpr int CHECK_REPORTS = 3; // --check: would go through, with reports
+
 // What the command line asks for.
 struct Options {
-  bool strict = false, check = false;
-  const char *param = nullptr; // the parameter file
-  int files = 0;               // words that are not options
+  bool strict = false, check = false, help = false, version = false;
+  const char *param = nullptr;   // the parameter file
+  int files = 0;                 // words that are not options
+  const char *unknown = nullptr; // the first word that is no known option
 };
 
+// Options are known words starting with "-"; every other such word is an
+// unknown option (a file whose name starts with "-" is given as ./-name).
 Options parse_options(int argc, char **argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
@@ -359,35 +383,107 @@ Options parse_options(int argc, char **argv) {
       o.strict = true;
     else if (a == "--check")
       o.check = true;
+    else if (a == "--help" || a == "-h")
+      o.help = true;
+    else if (a == "--version")
+      o.version = true;
+    else if (a.size() > 1 && a[0] == '-')
+      o.unknown = o.unknown ? o.unknown : argv[i];
     else if (++o.files == 1)
       o.param = argv[i];
   }
   return o;
 }
 
-int run_program(Run &run, const Options &opt) {
-  if (opt.files != 1)
-    error(msg::USAGE);
-  if (opt.param == nullptr)
-    return 2;
+// Why a file cannot be opened for reading, as the system tells it.
+std::string_view open_failure(const char *name) {
+  struct stat sb;
+  if (::stat(name, &sb) != 0) {
+    if (errno == ENOENT)
+      return msg::OPEN_NO_FILE;
+    if (errno == ENOTDIR)
+      return msg::OPEN_PATH;
+    return errno == EACCES ? msg::OPEN_NO_PERMISSION : std::strerror(errno);
+  }
+  if (S_ISDIR(sb.st_mode))
+    return msg::OPEN_FOLDER;
+  const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return std::strerror(EIO);
+  }
+  return errno == EACCES ? msg::OPEN_NO_PERMISSION : std::strerror(errno);
+}
+
+// The record that ends a strict run whose settings made reports: their
+// count and the first of them.
+[[noreturn]] void end_strict_settings() {
+  Detail t;
+  t.integer(report_count());
+  t.text(report_count() == 1 ? " (" : " (the first: ");
+  t.text(first_report()).text(")");
+  endrun(msg::STRICT_SETTINGS, t.view());
+}
+
+// One line on standard output.
+void console_out(std::string_view s) {
+  std::fwrite(s.data(), 1, s.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+// The dry run's result line and exit status.
+int check_result(const Run &run, int ends) {
+  Detail t;
+  if (ends > 0) {
+    t.text(msg::CHECK_END_EARLY).integer(ends);
+    t.text(ends == 1 ? " condition" : " conditions")
+        .text(msg::CHECK_CONDITIONS);
+    console_out(t.view());
+    return ENDED;
+  }
+  if (report_count() > 0 && run.strict) {
+    console_out(msg::CHECK_STRICT);
+    return ENDED;
+  }
+  if (report_count() > 0) {
+    t.text(msg::CHECK_REPORTS).integer(report_count());
+    t.text(report_count() == 1 ? " report" : " reports")
+        .text(msg::CHECK_LISTED);
+    console_out(t.view());
+    return CHECK_REPORTS;
+  }
+  console_out(msg::CHECK_CLEAN);
+  return DONE;
+}
+
+// Runs the parameter file; periods is set to the number of periods written.
+int run_program(Run &run, const Options &opt, int &periods) {
+  if (opt.param == nullptr) {
+    console_line(msg::USAGE);
+    return NO_RUN;
+  }
   if (!run.param.open(opt.param)) {
-    error(msg::OPEN_PARAM);
-    return 2;
+    if (opt.files > 1)
+      console_line(msg::USAGE);
+    Detail t;
+    t.text(" ").text(opt.param).text(": ").text(open_failure(opt.param));
+    console_line(msg::OPEN_PARAM, t.view());
+    return NO_RUN;
   }
   run.dry = opt.check;
   run.strict = opt.strict;
   run.usedname[USE_PARAM].set(opt.param);
   // A report file of an earlier run must not pass for this run's.
   open_report();
+  // More than one file named: the first is run, and that is a report.
+  if (opt.files > 1)
+    error(msg::USAGE);
   read_parameters(run);
   post_read_checks(run);
   if (!run.dry)
     warn_state_folders(run);
-  if (run.strict && report_count() > 0) {
-    char n[16];
-    const auto r = std::to_chars(n, n + sizeof n, report_count());
-    endrun(msg::STRICT_SETTINGS, std::string_view(n, r.ptr - n));
-  }
+  if (run.strict && report_count() > 0)
+    end_strict_settings();
   if (run.strict && !run.dry)
     end_on_report(true);
 
@@ -402,18 +498,7 @@ int run_program(Run &run, const Options &opt) {
                st.drift);
   if (run.dry) {
     warn_state_folders(run);
-    const int ends = inventory(run, stop);
-    if (ends > 0) {
-      std::printf("Result: the run would end early (%d condition%s above)\n",
-                  ends, ends == 1 ? "" : "s");
-      return 1;
-    }
-    if (run.strict && report_count() > 0) {
-      std::puts("Result: with --strict the run would end at its first report");
-      return 1;
-    }
-    std::puts("Result: the run would go through to its last period");
-    return 0;
+    return check_result(run, inventory(run, stop));
   }
   prepare_kriging(run);
 
@@ -426,9 +511,11 @@ int run_program(Run &run, const Options &opt) {
                                         run.trans_start + 1,
                                     NYEARS));
   Progress progress((steady ? 1 : 0) + 12 * years);
-  int done = steady ? 1 : 0;
-  if (steady)
+  int &done = periods;
+  if (steady) {
     steady_period(run, progress);
+    done = 1;
+  }
   for (int y = run.trans_start; y <= run.trans_end; ++y) {
     transient_year(run, y, progress, done);
     if (y == run.trans_end)
@@ -442,47 +529,51 @@ int run_program(Run &run, const Options &opt) {
   for (OutFile &f : run.rch)
     close_checked(f);
   close_checked(run.annual);
-  return 0;
+  return DONE;
 }
 
 } // namespace
 
-// The program: quon <parameter file>. --help / -h and --version (the version
-// and the commit built from) print on standard output and return 0. Otherwise
-// runs the parameter file and returns 0 when the run is complete, 1 when it
-// ended early (the cause has been reported) and 2 when there is no parameter
-// file to run. Every file is closed (and its buffered records written) before
-// it returns, also after an early end.
+// The program: quon [--check] [--strict] <parameter file>. --help / -h and
+// --version (the version and the commit built from) print on standard output
+// and return 0; an unknown option is named with the usage line and returns 2. Otherwise runs the parameter file
+// and returns 0 when the run is complete, 1 when it ended early (the cause
+// has been reported), 2 when there is no parameter file to run, and under
+// --check 3 when the run would go through with reports. Every file is
+// closed (and its buffered records written) before it returns, also after
+// an early end.
 int quon_main(int argc, char **argv) {
-  if (argc >= 2) {
-    const std::string_view a = argv[1];
-    if (a == "--help" || a == "-h") {
-      std::fwrite(HELP.data(), 1, HELP.size(), stdout);
-      std::fflush(stdout);
-      return 0;
-    }
-    if (a == "--version") {
-      std::fputs("quon " QUON_VERSION " (commit " QUON_COMMIT ")\n", stdout);
-      std::fflush(stdout);
-      return 0;
-    }
+  const Options opt = parse_options(argc, argv);
+  if (opt.help) {
+    std::fwrite(HELP.data(), 1, HELP.size(), stdout);
+    std::fflush(stdout);
+    return DONE;
+  }
+  if (opt.version) {
+    std::fputs("quon " QUON_VERSION " (commit " QUON_COMMIT ")\n", stdout);
+    std::fflush(stdout);
+    return DONE;
+  }
+  if (opt.unknown) {
+    console_line(msg::UNKNOWN_OPTION, opt.unknown);
+    console_line(msg::USAGE);
+    return NO_RUN;
   }
 
-  const Options opt = parse_options(argc, argv);
   std::unique_ptr<Run> run = make_run();
   reset_reports();
   set_report_dry(opt.check);
-  int status = 0;
+  int status = DONE, periods = 0;
   try {
-    status = run_program(*run, opt);
+    status = run_program(*run, opt, periods);
   } catch (const RunEnd &e) {
     status = e.status;
   }
   close_quietly(*run);
   close_report();
   set_report_dry(false);
-  if (status != 2)
-    print_summary(*run, status);
+  if (status != NO_RUN && !opt.check)
+    print_summary(*run, status, periods);
   std::fflush(stdout);
   return status;
 }

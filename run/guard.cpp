@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -379,7 +380,9 @@ void check_stations(Run &run, Stopper &stop) {
       year(y);
   if (missing > 0) {
     t.text("(").integer(missing).text(missing == 1 ? " year)" : " years)");
-    stop.stop(msg::PRECIP_YEARS_MISSING, t.view());
+    Detail m;
+    m.text(msg::PRECIP_FILE).text(run.usedname[USE_STATIONPPT].trimmed());
+    stop.stop(m.text(msg::PRECIP_NO_LINE).view(), t.view());
   }
 }
 
@@ -502,7 +505,7 @@ std::string_view creatable(std::string_view name) {
   if (::stat(c, &sb) == 0) {
     if (S_ISDIR(sb.st_mode))
       return "a folder of that name is in the way";
-    return ::access(c, W_OK) == 0 ? "exists, will be replaced"
+    return ::access(c, W_OK) == 0 ? msg::EXIST_REPLACED
                                   : "exists and cannot be written";
   }
   char *slash = std::strrchr(c, '/');
@@ -513,7 +516,7 @@ std::string_view creatable(std::string_view name) {
   }
   if (::stat(dir, &sb) != 0 || !S_ISDIR(sb.st_mode))
     return "its folder does not exist";
-  return ::access(dir, W_OK | X_OK) == 0 ? "can be created"
+  return ::access(dir, W_OK | X_OK) == 0 ? msg::CAN_BE_CREATED
                                          : "its folder cannot be written";
 }
 
@@ -531,8 +534,60 @@ void show_output(std::string_view use, int number, std::string_view name,
   const std::string_view can = creatable(name);
   t.text(" ").text(name).text(": ").text(can);
   out(t.view());
-  if (required && can != "can be created" && can != "exists, will be replaced")
+  if (required && can != msg::CAN_BE_CREATED && can != msg::EXIST_REPLACED)
     required->stop(msg::CANNOT_OPEN, name);
+}
+
+// Lists the yearly outputs of a family (the store files, dir/year.ext, or
+// the pumping tables, year.ext without a folder) over the transient years
+// and whether each can be written: the first that cannot (to the stopper
+// too when the run needs it), else how many exist and will be replaced.
+void show_yearly(const Run &run, std::string_view use, std::string_view dir,
+                 std::span<const std::string_view> exts,
+                 Stopper *required = nullptr) {
+  // Years outside the tables have been stopped already.
+  if (run.trans_start < FIRSTYEAR || run.trans_end > LASTYEAR ||
+      run.trans_start > run.trans_end || exts.empty())
+    return;
+  char path[WORDLEN + 32];
+  const auto name = [&](int y, std::string_view ext) {
+    Detail p;
+    if (!dir.empty())
+      p.text(dir).text("/");
+    char y4[8];
+    p.text({y4, std::size_t(year_label(y4, y) - y4)}).text(".").text(ext);
+    const std::size_t n = std::min(p.view().size(), sizeof path);
+    std::memcpy(path, p.view().data(), n);
+    return std::string_view(path, n);
+  };
+  int files = 0, exist = 0;
+  for (int y = run.trans_start; y <= run.trans_end; ++y)
+    for (const std::string_view ext : exts) {
+      ++files;
+      const std::string_view can = creatable(name(y, ext));
+      if (can == msg::EXIST_REPLACED) {
+        ++exist;
+      } else if (can != msg::CAN_BE_CREATED) {
+        show_output(use, 0, name(y, ext));
+        if (required)
+          required->stop(msg::CANNOT_OPEN, name(y, ext));
+        return;
+      }
+    }
+  Detail t;
+  t.text("  ").text(use).text(" ").text(name(run.trans_start, exts[0]));
+  if (files > 1)
+    t.text(" to ").text(name(run.trans_end, exts[exts.size() - 1]));
+  t.text(": ");
+  if (exist == 0)
+    t.text(msg::CAN_BE_CREATED);
+  else if (exist == files)
+    t.text(files == 1 ? msg::EXIST_REPLACED : msg::ALL_EXIST_REPLACED);
+  else
+    t.integer(exist).text(" of ").integer(files).text(" exist and will be "
+                                                      "replaced, the others "
+                                                      "can be created");
+  out(t.view());
 }
 
 } // namespace
@@ -672,63 +727,71 @@ int inventory(Run &run, Stopper &stop) {
   }
   for (int u = NINPUTUSE; u < NFILEUSE; ++u)
     show_output(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
-  if (run.nstore == 3 && run.trans_start <= run.trans_end) {
-    Detail l;
-    l.text(run.storedir.trimmed()).text("/");
-    show_output(msg::USE_STORE, 0,
-                l.text("year.").text(run.storenames[0].trimmed()).view());
+  if (run.nstore == 3) {
+    const std::string_view exts[] = {run.storenames[0].trimmed(),
+                                     run.storenames[1].trimmed(),
+                                     run.storenames[2].trimmed()};
+    show_yearly(run, msg::USE_STORE, run.storedir.trimmed(), exts);
   }
-  if (run.annpump && run.trans_start <= run.trans_end)
-    show_output(msg::USE_ANNPUMP, 0, "year.csv", &stop);
+  if (run.annpump) {
+    const std::string_view csv[] = {"csv"};
+    show_yearly(run, msg::USE_ANNPUMP, {}, csv, &stop);
+  }
 
+  // Every report the run would make, as the console had it.
   Detail r;
   r.text("Reports: ").integer(report_count());
-  if (report_count() > 0)
-    r.text(" (the first: ").text(first_report()).text(")");
   out(r.view());
+  for (int i = 0; i < listed_reports(); ++i)
+    out(msg::CHECK_REPORT, listed_report(i));
+  if (report_count() > listed_reports()) {
+    r.clear();
+    r.text("  (and ").integer(report_count() - listed_reports()).text(" more)");
+    out(r.view());
+  }
   return stop.count();
 }
 
-void print_summary(const Run &run, int status) {
-  (void)status;
-  int missing = 0;
-  for (const auto &kind : run.missing)
-    for (int n : kind)
-      missing += n;
-  if (report_count() == 0 && missing == 0)
-    return;
+void print_summary(const Run &run, int status, int periods) {
   Detail t;
+  if (status == 0) {
+    t.integer(periods).text(periods == 1 ? " period" : " periods");
+    t.text(run.append ? msg::SUMMARY_APPENDED : msg::SUMMARY_WRITTEN);
+    t.text(run.wellname.trimmed());
+    for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
+      t.text(", ").text(run.rchnames[std::size_t(k)].trimmed());
+    console_line(msg::SUMMARY_DONE, t.view());
+  }
   if (report_count() > 0) {
-    t.integer(report_count());
-    console_line(msg::SUMMARY_REPORTS, t.view());
+    t.clear();
+    console_line(msg::SUMMARY_REPORTS, t.integer(report_count()).view());
     console_line(msg::SUMMARY_FIRST, first_report());
   }
-  if (missing > 0) {
-    t.clear();
-    console_line(msg::SUMMARY_MISSING, t.integer(missing).view());
-    for (int kind = 0; kind < NSUMS; ++kind) {
-      t.clear();
-      for (int k = 0; k < NSTATE; ++k) {
-        const int n = run.missing[std::size_t(kind)][std::size_t(k)];
-        if (n > 0)
-          t.text(" ")
-              .text(run.statecode[std::size_t(k)].full())
-              .text(" ")
-              .integer(n);
-      }
-      if (t.view().empty())
+  // The files counted as zeros in one line, by kind and state.
+  int missing = 0;
+  t.clear();
+  for (int kind = 0; kind < NSUMS; ++kind) {
+    const char *sep = missing == 0 ? " (" : "; ";
+    bool named = false;
+    for (int k = 0; k < NSTATE; ++k) {
+      const int n = run.missing[std::size_t(kind)][std::size_t(k)];
+      if (n == 0)
         continue;
-      Detail l;
-      l.text("quon:   ").text(SUMLABEL[std::size_t(kind)]);
-      l.text(SUMLABEL[std::size_t(kind)].size() == 2 ? " " : "");
-      console_line(l.text(t.view()).view());
+      if (!named)
+        t.text(sep).text(SUMLABEL[std::size_t(kind)]);
+      named = true;
+      t.text(" ").text(run.statecode[std::size_t(k)].full()).text(" ");
+      t.integer(n);
+      missing += n;
     }
   }
-  if (warning_count() > 0) {
-    t.clear();
-    console_line(msg::SUMMARY_WARNINGS, t.integer(warning_count()).view());
+  if (missing > 0) {
+    Detail l;
+    l.integer(missing).text(t.view()).text(")");
+    console_line(msg::SUMMARY_MISSING, l.view());
   }
-  console_line(msg::SUMMARY_CHECK, {});
+  if (report_count() > 0)
+    console_line(msg::SUMMARY_CHECK, {});
 }
 
 void warn_state_folders(Run &run) {

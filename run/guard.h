@@ -39,8 +39,10 @@ void warn_state_folders(Run &run);
 // Returns the number of conditions found that would end the run.
 int inventory(Run &run, Stopper &stop);
 
-// The end-of-run summary on standard error, when the run made any report or
-// counted any missing file as zeros.
-void print_summary(const Run &run, int status);
+// The end-of-run summary on standard error: after a complete run (status 0)
+// one line of the periods written and the model files; the count and the
+// first of the reports, if any; the per-state files counted as zeros in one
+// line, if any; and, after reports, the hint to check the inputs.
+void print_summary(const Run &run, int status, int periods);
 
 } // namespace quon

@@ -24,6 +24,16 @@ using test::write_file;
 
 using test::count_of;
 
+// The spline's reports are records of the report file too: the tests run
+// in a folder of their own.
+class Spline : public InTempDir {
+protected:
+  void TearDown() override {
+    close_report();
+    InTempDir::TearDown();
+  }
+};
+
 // Evaluates the spline of the given type through (x, y) on the grid
 // 0, 0.1, .. (rows - 1) * 0.1.
 std::vector<double> on_grid(const std::vector<double> &x,
@@ -35,7 +45,7 @@ std::vector<double> on_grid(const std::vector<double> &x,
   return out;
 }
 
-TEST(Spline, LinearAndQuadraticThroughThreePoints) {
+TEST_F(Spline, LinearAndQuadraticThroughThreePoints) {
   const std::vector<double> x{0, 10, 30}, y{0, 1, 5};
   const auto lin = on_grid(x, y, 301, 1);
   const auto quad = on_grid(x, y, 301, 2);
@@ -55,7 +65,7 @@ TEST(Spline, LinearAndQuadraticThroughThreePoints) {
   EXPECT_NEAR(quad[150], 1.0 + 0.1 * 5 + 0.005 * 25, 1e-12);
 }
 
-TEST(Spline, TwoPointsGiveTheSameLineForBothTypes) {
+TEST_F(Spline, TwoPointsGiveTheSameLineForBothTypes) {
   const std::vector<double> x{0, 20}, y{1, 3};
   const auto lin = on_grid(x, y, 201, 1);
   const auto quad = on_grid(x, y, 201, 2);
@@ -65,7 +75,7 @@ TEST(Spline, TwoPointsGiveTheSameLineForBothTypes) {
   }
 }
 
-TEST(Spline, ReportsAndExtrapolatesOutsideTheData) {
+TEST_F(Spline, ReportsAndExtrapolatesOutsideTheData) {
   const std::vector<double> x{1, 2, 3}, y{10, 20, 40};
   const std::vector<double> xo{0.5, 1.0, 3.0, 4.0};
   std::vector<double> yo(4);
@@ -79,7 +89,7 @@ TEST(Spline, ReportsAndExtrapolatesOutsideTheData) {
   EXPECT_DOUBLE_EQ(yo[3], 60.0); // which extends to the right
 }
 
-TEST(Spline, OnePointIsAConstantAndNoPointIsZero) {
+TEST_F(Spline, OnePointIsAConstantAndNoPointIsZero) {
   const std::vector<double> x{2}, y{7.5};
   const std::vector<double> xo{0, 2, 5};
   std::vector<double> yo(3, -1.0);
@@ -98,7 +108,7 @@ TEST(Spline, OnePointIsAConstantAndNoPointIsZero) {
   EXPECT_EQ(yo, (std::vector<double>{0, 0, 0}));
 }
 
-TEST(Spline, EqualNeighboursGiveFiniteValues) {
+TEST_F(Spline, EqualNeighboursGiveFiniteValues) {
   // A jump at 10: the zero-width interval contributes no slope, the fit
   // goes on and every value stays finite.
   const std::vector<double> x{0, 10, 10, 30}, y{0, 1, 3, 5};
@@ -113,7 +123,7 @@ TEST(Spline, EqualNeighboursGiveFiniteValues) {
   EXPECT_DOUBLE_EQ(on_grid(x, y, 301, 1)[200], 4.0);
 }
 
-TEST(Spline, MoreThan1024PointsUsesTheFirst1024) {
+TEST_F(Spline, MoreThan1024PointsUsesTheFirst1024) {
   std::vector<double> x(1100), y(1100);
   for (int i = 0; i < 1100; ++i) {
     x[i] = i;

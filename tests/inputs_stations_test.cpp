@@ -105,9 +105,11 @@ TEST_F(ReadStation, HeaderOrderIsCheckedWordByWord) {
                         "2000 1 2 3\n");
   stations("loc.txt ppt.txt 1");
   EXPECT_EQ(run->stations.name[0].full(), "ABCDEFGHIJKLMNOP");
-  EXPECT_EQ(reports, "Precip data out of order ABCDEFGHIJKLMNOPQRST\n"
-                     "Precip data out of order C\n"
-                     "Precip data out of order B\n");
+  // Each report names the file and line it is about.
+  EXPECT_EQ(reports,
+            "Precip data out of order ABCDEFGHIJKLMNOPQRST (ppt.txt line 1)\n"
+            "Precip data out of order C (ppt.txt line 1)\n"
+            "Precip data out of order B (ppt.txt line 1)\n");
   // Values go by position, not by name.
   EXPECT_EQ(ppt(2000, 1), 2.0);
   EXPECT_EQ(ppt(2000, 2), 3.0);
@@ -127,19 +129,19 @@ TEST_F(ReadStation, BadValuesAreReportedAndReadingGoesOn) {
                         "1997 1.5e1 2d1 1 1\n");
   stations("loc.txt ppt.txt 0");
   EXPECT_EQ(run->stations.count, 4);
-  EXPECT_EQ(count("Invalid station X B x 4\n"), 1);
-  EXPECT_EQ(count("Invalid station Y C 5\n"), 1);
+  EXPECT_EQ(count("Invalid station X B x 4 (loc.txt line 3)\n"), 1);
+  EXPECT_EQ(count("Invalid station Y C 5 (loc.txt line 4)\n"), 1);
   // An unclosed quote is no name, and then no coordinates either.
-  EXPECT_EQ(count("Invalid station name \"\n"), 1);
-  EXPECT_EQ(count("Invalid station X \"\n"), 1);
+  EXPECT_EQ(count("Invalid station name \" (loc.txt line 5)\n"), 1);
+  EXPECT_EQ(count("Invalid station X \" (loc.txt line 5)\n"), 1);
   EXPECT_EQ(run->stations.x[1], 0.0);
   EXPECT_EQ(run->stations.y[1], 4.0);
   // Two of four values for 1995: two reports with the line.
-  EXPECT_EQ(count("Invalid precip data 1995 1 2\n"), 2);
+  EXPECT_EQ(count("Invalid precip data 1995 1 2 (ppt.txt line 2)\n"), 2);
   EXPECT_EQ(ppt(1995, 1), 2.0);
   EXPECT_EQ(ppt(1995, 2), 0.0);
-  EXPECT_EQ(count("Invalid precip year 19x5 1 2 3 4\n"), 1);
-  EXPECT_EQ(count("Invalid precip data 1996 1 q 3 4\n"), 1);
+  EXPECT_EQ(count("Invalid precip year 19x5 1 2 3 4 (ppt.txt line 3)\n"), 1);
+  EXPECT_EQ(count("Invalid precip data 1996 1 q 3 4 (ppt.txt line 4)\n"), 1);
   EXPECT_EQ(ppt(1996, 2), 3.0);
   EXPECT_EQ(ppt(1997, 0), 15.0);
   EXPECT_EQ(ppt(1997, 1), 20.0);
@@ -225,7 +227,7 @@ TEST_F(ReadStation, StationsPastTheTableAreDropped) {
   write_file("loc.txt", loc);
   write_file("ppt.txt", head + "\n" + data + "\n");
   stations("loc.txt ppt.txt 0");
-  EXPECT_EQ(count("Too many stations\n"), 2);
+  EXPECT_EQ(count("Too many stations (loc.txt line 13"), 2);
   EXPECT_EQ(count("Precip data"), 0);
   const StationTable &st = run->stations;
   EXPECT_EQ(st.count, MAXSTATION);
@@ -242,7 +244,7 @@ TEST_F(ReadStation, LongLinesAreCutAtTheLineLength) {
   stations("loc.txt ppt.txt 0");
   EXPECT_EQ(ppt(2000, 0), 1.0);
   EXPECT_EQ(ppt(2000, 1), 0.0);
-  EXPECT_EQ(count("Invalid precip data 2000 1\n"), 1);
+  EXPECT_EQ(count("Invalid precip data 2000 1 (ppt.txt line 2)\n"), 1);
 }
 
 } // namespace

@@ -17,8 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "io.h"
 #include "krige.h"
 #include "quon.h"
+#include "testutil.h"
 
 namespace quon {
 namespace {
@@ -30,6 +32,16 @@ constexpr int NDMAX = MAXKRIG * MAXKRIG;
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 
 int order(int n, int idr) { return n + 2 * idr + 1; }
+
+// Tests of the kriging's reports, which are records of the report file
+// too: in a folder of their own.
+class KrigingReports : public test::InTempDir {
+protected:
+  void TearDown() override {
+    close_report();
+    InTempDir::TearDown();
+  }
+};
 
 // Station sets spread like the model area's.
 struct Points {
@@ -196,7 +208,7 @@ TEST(Kriging, EstimatesHonourDataAndDrift) {
   }
 }
 
-TEST(Kriging, RepeatedPointIsReportedOnceAndStillInverted) {
+TEST_F(KrigingReports, RepeatedPointIsReportedOnceAndStillInverted) {
   Store s;
   Points p{{500000.0, 700000.0, 700000.0},
            {14500000.0, 14600000.0, 14600000.0}};
@@ -211,7 +223,7 @@ TEST(Kriging, RepeatedPointIsReportedOnceAndStillInverted) {
   EXPECT_GT(big, 1e12);
 }
 
-TEST(Kriging, NoPointsCannotBeInverted) {
+TEST_F(KrigingReports, NoPointsCannotBeInverted) {
   Store s;
   Points p;
   std::fill(s.ainv.begin(), s.ainv.end(), 7.0);
@@ -243,7 +255,7 @@ TEST(Kriging, LargestSystemFillsTheStoreExactly) {
 
 // Systems beyond the store are refused without touching it; only the bounds
 // of the work vectors have messages of their own.
-TEST(Kriging, OversizedSystemsTouchNothing) {
+TEST_F(KrigingReports, OversizedSystemsTouchNothing) {
   std::mt19937_64 rng(9);
   const Points big = random_points(2048, rng);
   const Points p129{{big.x.begin(), big.x.begin() + 129},

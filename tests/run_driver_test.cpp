@@ -126,21 +126,51 @@ TEST(Calendar, LabelsAndPartsOfEveryMonth) {
 
 TEST_F(Driver, HelpAndVersion) {
   EXPECT_EQ(quon({"--help"}), 0);
-  EXPECT_EQ(out.rfind("Usage: quon <parameter file>\n", 0), 0u);
+  EXPECT_EQ(out.rfind("Usage: quon [--check] [--strict] <parameter file>\n"
+                      "       quon --help | --version\n",
+                      0),
+            0u);
   EXPECT_NE(out.find("TRANSIENT"), std::string::npos);
-  EXPECT_EQ(quon({"-h"}), 0);
+  EXPECT_NE(out.find("  3      --check: the run would go through, but with "
+                     "reports\n"),
+            std::string::npos);
+  EXPECT_EQ(quon({"run.par", "-h"}), 0);
   EXPECT_EQ(out.rfind("Usage: quon", 0), 0u);
   EXPECT_EQ(quon({"--version"}), 0);
   EXPECT_EQ(out, "quon " QUON_VERSION " (commit " QUON_COMMIT ")\n");
   EXPECT_FALSE(fs::exists("fort.2"));
 }
 
-TEST_F(Driver, NoArgumentOrNoParameterFileIsStatus2) {
-  EXPECT_EQ(quon({}), 2);
-  EXPECT_EQ(err, "Usage: quon <parameter file>\n");
-  EXPECT_EQ(quon({"missing.par"}), 2);
-  EXPECT_TRUE(said("Error opening parameter file"));
-  EXPECT_FALSE(fs::exists("fort.2"));
+TEST_F(Driver, NothingToRunIsStatus2AndSaysWhy) {
+  const std::string usage = "Usage: quon [--check] [--strict] <parameter "
+                            "file> | quon --help | quon --version\n";
+  write_file("run.par", "WELL model.wel\n");
+  fs::create_directory("folder.par");
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{}, usage},
+      {{"--check"}, usage},
+      {{"missing.par"},
+       "Error opening parameter file missing.par: no such file\n"},
+      {{"folder.par"},
+       "Error opening parameter file folder.par: it is a folder\n"},
+      {{"run.par/x.par"},
+       "Error opening parameter file run.par/x.par: a "
+       "part of its path is not a folder\n"},
+      {{"missing.par", "run.par"},
+       usage + "Error opening parameter file missing.par: no such file\n"},
+      {{"--chek", "run.par"}, "Unknown option --chek\n" + usage},
+      {{"run.par", "-x"}, "Unknown option -x\n" + usage},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(quon(c.args), 2) << c.err;
+    EXPECT_EQ(err, c.err);
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(fs::exists("fort.2")) << c.err;
+    EXPECT_FALSE(fs::exists("model.wel")) << c.err;
+  }
 }
 
 TEST_F(Driver, EndingReporterGivesStatus1AndItsRecord) {
@@ -164,16 +194,45 @@ TEST_F(Driver, WithoutPeriodsOnlyTheHeaderLinesAreWritten) {
   EXPECT_FALSE(said("No SOILs specified"));
   EXPECT_TRUE(said("No curve specified"));
   EXPECT_TRUE(said("MONTH multipliers do not sum to 1"));
-  // The report file of an earlier run is replaced even without a record.
-  EXPECT_EQ(read_file("fort.2"), "");
+  // Every report is a record of the report file too.
+  EXPECT_EQ(read_file("fort.2"), " No curve specified\n"
+                                 " MONTH multipliers do not sum to 1\n"
+                                 " Cannot invert kriging matrix\n");
 }
 
 TEST_F(Driver, SecondArgumentIsReportedAndTheFirstIsRun) {
   write_file("run.par", "WELL model.wel\nIWELCB -3\nSOIL *\n");
   EXPECT_EQ(quon({"run.par", "other.par"}), 0);
-  EXPECT_TRUE(said("Usage: quon <parameter file>"));
+  EXPECT_TRUE(said("Usage: quon [--check] [--strict] <parameter file>"));
+  EXPECT_EQ(read_file("fort.2").rfind(" Usage: quon [--check]", 0), 0u);
   EXPECT_TRUE(said("No recharge file(s) specified"));
   EXPECT_EQ(read_file("model.wel"), "     14000        -3 NOPRINT\n");
+}
+
+// The console names the parameter line of a report, counting comment and
+// blank lines and the data lines of a FUNCTION block (whose end is read
+// and put back); the report file keeps the reports' texts alone.
+TEST_F(Driver, ReportsGiveTheirParameterLineOnTheConsoleAndAreRecords) {
+  EXPECT_EQ(run_param("WELL model.wel\nSOIL *\n# a comment\nFUNCTION t.txt 1\n"
+                      "0 1 1\n5 2 x\n3 3 3\n\nBOGUS 1\n"
+                      "STEADY 1949.5 1950 1\n"),
+            1);
+  EXPECT_EQ(err.substr(0, err.find("MONTH")),
+            "Invalid FUNCTION data 5 2 x (run.par line 6)\n"
+            "FUNCTION data not monotone increasing (run.par line 7)\n"
+            "Unknown parameter BOGUS (run.par line 9)\n"
+            "Invalid STEADY start year (run.par line 10)\n"
+            "STEADY period start error (run.par line 10)\n");
+  EXPECT_EQ(read_file("fort.2"),
+            " Invalid FUNCTION data 5 2 x\n"
+            " FUNCTION data not monotone increasing\n"
+            " Unknown parameter BOGUS\n"
+            " Invalid STEADY start year\n"
+            " STEADY period start error\n"
+            " MONTH multipliers do not sum to 1\n"
+            " A year is not a whole number, the run would go on with year 0: "
+            "STEADY\n");
+  EXPECT_TRUE(said("quon:   the first: Invalid FUNCTION data 5 2 x\n"));
 }
 
 TEST_F(Driver, AppendWritesNoHeaderAndKeepsTheOldRecords) {
@@ -211,12 +270,17 @@ TEST_F(Driver, ActiveCellsWithoutSoilOrWithBadTerrainAreWarned) {
             0)
       << err;
   EXPECT_EQ(read_file("fort.2"),
+            " No SOILs specified\n"
+            " No curve specified\n"
+            " MONTH multipliers do not sum to 1\n"
             " WARNING: Terrain multiplier error            1           1"
             "  -1.0000000000000000     \n"
             " WARNING: Missing soil type            1           1\n"
             " WARNING: Terrain multiplier error            1           3"
             "  -1.0000000000000000     \n"
-            " WARNING: Missing soil type            1           3\n");
+            " WARNING: Missing soil type            1           3\n"
+            " Cannot invert kriging matrix\n"
+            " No recharge file(s) specified\n");
 }
 
 // ---- Settings the run cannot go on with
@@ -263,7 +327,7 @@ TEST_F(Driver, DriftOrderBeyondTheKrigingStoreEndsTheRun) {
 TEST_F(Driver, ModelFilesThatCannotBeOpenedOrWrittenEndTheRun) {
   EXPECT_EQ(run_param("SOIL *\n"), 1);
   EXPECT_TRUE(said("No well file specified"));
-  EXPECT_EQ(read_file("fort.2"), " No well file specified\n");
+  EXPECT_EQ(lines_of(read_file("fort.2")).back(), " No well file specified");
 
   EXPECT_EQ(run_param("WELL nodir/model.wel\nSOIL *\n"), 1);
   EXPECT_TRUE(said("Cannot open file nodir/model.wel"));
@@ -385,7 +449,8 @@ TEST_F(Driver, EarlyEndKeepsTheRecordsWrittenSoFar) {
   EXPECT_EQ(run_param("WELL model.wel\nRECHARGE model.rch\nIBOUND ibound.txt\n"
                       "SOIL *\nTRANSIENT 1950 1950\n"),
             1);
-  EXPECT_EQ(read_file("fort.2"), " Increase MAXWEL to        14001\n");
+  EXPECT_EQ(lines_of(read_file("fort.2")).back(),
+            " Increase MAXWEL to        14001");
   EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
   const std::vector<std::string> rch = lines_of(read_file("model.rch"));
   ASSERT_EQ(rch.size(), 1u + 2807u);

@@ -119,23 +119,44 @@ TEST_F(Guard, StrictEndsAtReportsAndWarningsDoNot) {
     std::string mistake, args;
     int status;
     const char *message;
+    const char *record; // the last record of fort.2 but the budget rows
   };
   const Case cases[] = {
       {"missing state folder warns", par("s/^DIR .*/DIR nothere ks ne/"), "", 0,
        "state data folder does not exist, all its files count as zeros: "
-       "co nothere"},
+       "co nothere",
+       " WARNING: state data folder does not exist, all its files count as "
+       "zeros: co nothere"},
       {"strict: misspelt keyword", "echo TRANSIENTS 1950 1951 >> quon.par",
-       "--strict", 1, "--strict, and the settings had reports: 1"},
-      {"strict: missing folder", par("s/^DIR .*/DIR co ks gone/"), "--strict",
-       1, "the settings had reports: 1"},
-      {"strict: a good run", "true", "--strict", 0, ""},
+       "--strict", 1, "--strict, and the settings had reports: 1",
+       " Run ended before the first period: --strict, and the settings had "
+       "reports: 1 (Unknown parameter TRANSIENTS)"},
+      {"strict: missing folder and misspelt keyword",
+       par("s/^DIR .*/DIR co ks gone/;s/^TRANSIENT /TRANSIENTS /"), "--strict",
+       1, "the settings had reports: 2",
+       " Run ended before the first period: --strict, and the settings had "
+       "reports: 2 (the first: Unknown parameter TRANSIENTS)"},
+      {"strict: a report during the periods",
+       par("s/^FILE store/FILE nostore/"), "--strict", 1,
+       "Cannot open file nostore/1950.ppt",
+       " Run ended: --strict ends a run at its first report: Cannot open "
+       "file nostore/1950.ppt"},
+      {"strict: a good run", "true", "--strict", 0, "", ""},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(run_case(c.mistake, c.args), c.status) << err;
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
-    // A strict run that ends writes no model file.
-    EXPECT_EQ(fs::exists(dir + "/quon.wel"), c.status == 0);
+    std::string last;
+    for (const std::string &l :
+         quon::test::lines_of(read_file(dir + "/fort.2")))
+      if (l.rfind(" Year", 0) != 0 && l.rfind(" 19", 0) != 0 &&
+          l.rfind(" SS ", 0) != 0)
+        last = l;
+    EXPECT_EQ(last, c.record);
+    // A strict run that ends before its periods writes no model file.
+    EXPECT_EQ(fs::exists(dir + "/quon.wel"),
+              c.status == 0 || c.message[0] == 'C');
   }
   // The summary names the report, the missing files and --check.
   run_case(par("s/^DIR .*/DIR co ks gone/"), "");
@@ -143,6 +164,15 @@ TEST_F(Guard, StrictEndsAtReportsAndWarningsDoNot) {
   EXPECT_NE(err.find("quon: per-state files missing, counted as zeros: "),
             std::string::npos);
   EXPECT_NE(err.find("quon --check"), std::string::npos) << err;
+}
+
+TEST_F(Guard, SummaryOfARunWithNothingWrongIsShort) {
+  ASSERT_EQ(run_case("rm -f co/1950.07.rcs ks/1950.agw", ""), 0) << err;
+  EXPECT_EQ(err, "quon: run completed, 25 periods written to quon.wel, "
+                 "precip.rch, gwirr.rch, swirr.rch, coirr.rch\n"
+                 "quon: per-state files missing, counted as zeros: 133 "
+                 "(agw ks 1; aco ne 2; rcg co 14 ks 14 ne 14; rcs co 11 ks 10 "
+                 "ne 10; rcc co 16 ks 16 ne 25)\n");
 }
 
 TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
@@ -155,11 +185,23 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
   const Case cases[] = {
       {"good run", "rm -f co/1950.07.rcs", 0,
        "Result: the run would go through to its last period"},
+      {"misspelt keyword", par("s/^TRANSIENT /TRANSIENTS /"), 3,
+       "Reports: 1\n  report: Unknown parameter TRANSIENTS (quon.par line "},
+      {"missing state folder", par("s/^DIR .*/DIR co kss ne/"), 3,
+       "  report: WARNING: state data folder does not exist, all its files "
+       "count as zeros: ks kss\n"
+       "Result: the run would go through with 1 report (listed above)\n"},
+      {"outputs of an earlier run", "touch quon.wel 1951.csv", 0,
+       "WELL file quon.wel: exists, will be replaced\n"},
+      {"outputs of an earlier run", "touch 1950.csv 1951.csv", 0,
+       "ANNPUMP table 1950.csv to 1951.csv: all exist, will be replaced\n"},
       {"missing year", "sed -i '/^1951 /d' stations.ppt", 1,
-       "would end the run: The precipitation file has no data line"},
+       "would end the run: The precipitation file stations.ppt has no data "
+       "line"},
       {"unreadable text grid", "echo 1 2 x > ks/1950.07.pmp", 1,
        "unreadable: ks/1950.07.pmp"},
-      {"shifted zone grid", "sed -i '1s/$/\\n/' soil.zon", 0,
+      // The shifted rows leave active cells without a soil: warnings.
+      {"shifted zone grid", "sed -i '1s/$/\\n/' soil.zon", 3,
        "SOIL grid soil.zon: 1 rows shorter than their fields, 1 lines after"},
   };
   for (const Case &c : cases) {
@@ -168,6 +210,8 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
               c.status)
         << out << err;
     EXPECT_NE(out.find(c.said), std::string::npos) << out;
+    // The inventory is the summary: nothing tells to run --check.
+    EXPECT_EQ(err.find("--check"), std::string::npos) << err;
     // Nothing written or replaced but the test's own capture files.
     EXPECT_EQ(shell("cd " + dir +
                     " && rm out.txt err.txt && ls -lR | "

@@ -158,6 +158,7 @@ TEST_F(Keywords, FileWithoutWordsReportsTheDirectoryThenEnds) {
   EXPECT_EQ(handle_ending("FILE"), 1);
   EXPECT_NE(last_err.find("Invalid FILE directory"), std::string::npos);
   EXPECT_EQ(test::read_file("fort.2"),
+            " Invalid FILE directory\n"
             " Invalid FILE extention            1\n");
 }
 
@@ -329,7 +330,9 @@ TEST_F(Keywords, ZoneGridKeywordsReadTheirGrids) {
 TEST_F(Keywords, MissingFileNameIsReportedAndTheReaderRefusesIt) {
   EXPECT_EQ(handle_ending("SOIL"), 1);
   EXPECT_EQ(last_err.rfind("Invalid SOIL file name SOIL", 0), 0u) << last_err;
-  EXPECT_EQ(test::read_file("fort.2").rfind(" Error opening file", 0), 0u);
+  EXPECT_EQ(test::read_file("fort.2").rfind(
+                " Invalid SOIL file name SOIL\n Error opening file", 0),
+            0u);
 }
 
 TEST_F(Keywords, XfactorReadsAGridOfReals) {

@@ -927,12 +927,22 @@ TEST_F(FileTest, ErrorReportersWriteOneRecord) {
   EXPECT_EQ(err, "Cannot read file x.dat\n");
 }
 
-TEST(Error, OneConsoleLineAndTheRunGoesOn) {
+TEST_F(FileTest, ErrorIsOneConsoleLineAndOneRecordAndTheRunGoesOn) {
+  reset_reports();
   testing::internal::CaptureStderr();
   error(msg::INVALID_COMMAND, "FOO bar      ");
-  error(msg::NO_SOILS);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+  for (int i = 0; i < MAXLISTED + 3; ++i)
+    error(msg::NO_SOILS);
+  EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, 43),
             "Invalid command FOO bar\nNo SOILs specified\n");
+  close_report();
+  EXPECT_EQ(test::read_file("fort.2").substr(0, 45),
+            " Invalid command FOO bar\n No SOILs specified\n");
+  // The first reports are kept for the dry run's list.
+  EXPECT_EQ(report_count(), MAXLISTED + 4);
+  EXPECT_EQ(listed_reports(), MAXLISTED);
+  EXPECT_EQ(listed_report(MAXLISTED - 1), "No SOILs specified");
+  reset_reports();
 }
 
 } // namespace

@@ -84,6 +84,7 @@ struct InFile::Impl {
   // backspace() was called: next() returns the last record again.
   bool putback = false;
   bool last_ok = false;
+  std::int64_t lines = 0; // records handed out, less the one put back
   std::string_view last;
   char name[NAMEMAX] = {};
   std::size_t namelen = 0;
@@ -92,6 +93,7 @@ struct InFile::Impl {
     pos = lim = buf.get();
     eof = pending_cr = skip_rest = putback = last_ok = false;
     at_start = true;
+    lines = 0;
     last = {};
   }
 
@@ -172,6 +174,7 @@ struct InFile::Impl {
     if (putback) {
       putback = false;
       rec = last;
+      lines += last_ok;
       return last_ok;
     }
     last_ok = false;
@@ -218,6 +221,7 @@ struct InFile::Impl {
       }
     }
     last_ok = true;
+    ++lines;
     rec = last;
     return true;
   }
@@ -261,8 +265,11 @@ bool InFile::is_open() const { return p_->fd >= 0; }
 bool InFile::next(std::string_view &rec) { return p_->next(rec); }
 
 void InFile::backspace() {
-  if (p_->fd >= 0)
-    p_->putback = true;
+  if (p_->fd < 0)
+    return;
+  if (!p_->putback && p_->last_ok)
+    --p_->lines;
+  p_->putback = true;
 }
 
 std::size_t InFile::read_raw(void *dst, std::size_t n) {
@@ -305,6 +312,8 @@ std::size_t InFile::skip_raw(std::size_t n) {
 }
 
 std::string_view InFile::name() const { return {p_->name, p_->namelen}; }
+
+std::int64_t InFile::line() const { return p_->lines; }
 
 // ---- OutFile ----------------------------------------------------------------
 

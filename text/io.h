@@ -63,6 +63,11 @@ public:
   // Name the file was opened under (trimmed).
   std::string_view name() const;
 
+  // Line number of the record next() returned last (1 for the first
+  // record), for messages about it; 0 before the first record. A record put
+  // back counts again when next() returns it again.
+  std::int64_t line() const;
+
 private:
   struct Impl;
   std::unique_ptr<Impl> p_;

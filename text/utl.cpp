@@ -668,15 +668,26 @@ std::string_view trimmed1(std::string_view s) {
 
 void (*before_console)() = nullptr;
 
-void console(std::string_view a, std::string_view b = {}) {
+void console(std::string_view a, std::string_view b = {},
+             std::string_view c = {}) {
   if (before_console)
     before_console();
-  if (!a.empty())
-    std::fwrite(a.data(), 1, a.size(), stderr);
-  if (!b.empty())
-    std::fwrite(b.data(), 1, b.size(), stderr);
+  for (const std::string_view t : {a, b, c})
+    if (!t.empty())
+      std::fwrite(t.data(), 1, t.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
+}
+
+// The file whose current line the reports are about, if any.
+const InFile *place = nullptr;
+
+// " (name line n)" of the current place, or nothing.
+void place_text(Detail &t) {
+  if (place == nullptr || !place->is_open() || place->line() <= 0)
+    return;
+  t.text(" (").text(place->name()).text(msg::PLACE_LINE);
+  t.integer(place->line()).text(")");
 }
 
 // Writes the record to the report file and its text (and the detail, if
@@ -686,7 +697,9 @@ void console(std::string_view a, std::string_view b = {}) {
   const std::string_view v = rec.view();
   // The console first: it keeps the message even when the report file
   // cannot.
-  console(v.substr(v.empty() || v[0] != ' ' ? 0 : 1));
+  Detail where;
+  place_text(where);
+  console(v.substr(v.empty() || v[0] != ' ' ? 0 : 1), where.view());
   if (!detail.empty())
     console("  ", detail);
   report_record(v);
@@ -700,35 +713,48 @@ struct Tally {
   int warnings = 0; // warning records written to the report file
   char first[RECMAX];
   std::size_t firstlen = 0;
+  // The console texts of the first reports, for the dry run's list.
+  std::array<std::array<char, LISTEDLEN>, MAXLISTED> listed;
+  std::array<std::size_t, MAXLISTED> listedlen{};
   bool end_on_report = false;
 };
 Tally tally;
 
-// Counts one report and keeps the text of the first.
-void note_report(std::string_view a, std::string_view b) {
-  if (tally.reports++ > 0)
-    return;
-  const std::size_t na = std::min(a.size(), RECMAX);
-  const std::size_t nb = std::min(b.size(), RECMAX - na);
-  if (na > 0)
-    std::memcpy(tally.first, a.data(), na);
-  if (nb > 0)
-    std::memcpy(tally.first + na, b.data(), nb);
-  tally.firstlen = na + nb;
+// Copies a + b + c into dst (of cap characters), cut at its end; returns
+// the length.
+std::size_t join(char *dst, std::size_t cap, std::string_view a,
+                 std::string_view b, std::string_view c = {}) {
+  std::size_t n = 0;
+  for (const std::string_view t : {a, b, c}) {
+    const std::size_t k = std::min(t.size(), cap - n);
+    if (k > 0)
+      std::memcpy(dst + n, t.data(), k);
+    n += k;
+  }
+  return n;
 }
 
-// A strict run ends at a report made after its settings were accepted: the
-// report's text becomes the run's last record, then the reason.
+// Counts one report and keeps the text of the first (as the report file
+// has it) and the console text of the first few (with the place).
+void note_report(std::string_view a, std::string_view b,
+                 std::string_view where) {
+  const int i = tally.reports++;
+  if (i < MAXLISTED)
+    tally.listedlen[std::size_t(i)] =
+        join(tally.listed[std::size_t(i)].data(), LISTEDLEN, a, b, where);
+  if (i == 0)
+    tally.firstlen = join(tally.first, RECMAX, a, b);
+}
+
+// A strict run ends at a report made after its settings were accepted: a
+// last record names the report (already written above it) as the reason.
 void strict_end(std::string_view a, std::string_view b) {
   if (!tally.end_on_report)
     return;
+  console(msg::STRICT_END, a, b);
   char buf[RECMAX];
-  fmt::ListRecord rec(buf, sizeof buf);
-  rec.text(a).text(b);
-  report_record(rec.view());
-  console(msg::STRICT_END);
   fmt::ListRecord why(buf, sizeof buf);
-  why.text(msg::STRICT_END);
+  why.text(msg::STRICT_END).text(a).text(b);
   report_record(why.view());
   throw RunEnd{1};
 }
@@ -762,10 +788,23 @@ Detail &Detail::cell(int row, int col) noexcept {
   return text(msg::AT_ROW).integer(row).text(msg::AT_COLUMN).integer(col);
 }
 
+ReportPlace::ReportPlace(const InFile &f) noexcept : before_(place) {
+  place = &f;
+}
+ReportPlace::~ReportPlace() { place = before_; }
+
 void error(std::string_view msg, std::string_view tail) {
   tail = tail.substr(0, std::size_t(length0(tail)));
-  console(msg, tail);
-  note_report(msg, tail);
+  Detail where;
+  place_text(where);
+  console(msg, tail, where.view());
+  note_report(msg, tail, where.view());
+  // The report file keeps every report, so that a run that went on past
+  // one cannot be read as a clean run from its files alone.
+  char buf[RECMAX];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(msg).text(tail);
+  report_record(rec.view());
   strict_end(msg, tail);
 }
 
@@ -774,7 +813,7 @@ void warning_record(std::string_view rec) {
   ++tally.warnings;
   const std::string_view text =
       rec.substr(rec.empty() || rec[0] != ' ' ? 0 : 1);
-  note_report(text, {});
+  note_report(text, {}, {});
   strict_end(text, {});
 }
 
@@ -848,7 +887,16 @@ int warning_count() noexcept { return tally.warnings; }
 std::string_view first_report() noexcept {
   return {tally.first, tally.firstlen};
 }
+int listed_reports() noexcept { return std::min(tally.reports, MAXLISTED); }
+std::string_view listed_report(int i) noexcept {
+  if (i < 0 || i >= listed_reports())
+    return {};
+  return {tally.listed[std::size_t(i)].data(), tally.listedlen[std::size_t(i)]};
+}
 void end_on_report(bool on) noexcept { tally.end_on_report = on; }
-void reset_reports() noexcept { tally = Tally{}; }
+void reset_reports() noexcept {
+  tally = Tally{};
+  place = nullptr;
+}
 
 } // namespace quon

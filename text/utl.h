@@ -83,9 +83,11 @@ void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
               int cols, int nheader);
 
 // The error report: writes msg followed directly by tail (trimmed) as one
-// line on standard error and counts it as one of the run's reports; the run
-// goes on, unless end_on_report(true) is in force: then the report is also
-// written to the report file and the run ends (RunEnd, status 1).
+// line on standard error, with the place of the report after it when one is
+// set (see ReportPlace), the same text without the place as one record on
+// the report file, and counts it as one of the run's reports; the run goes
+// on, unless end_on_report(true) is in force: then a last record saying so
+// and naming the report is written and the run ends (RunEnd, status 1).
 void error(std::string_view msg, std::string_view tail = {});
 
 // A warning of the report file: writes the record, counts it as a report
@@ -93,10 +95,27 @@ void error(std::string_view msg, std::string_view tail = {});
 // end_on_report(true) is in force.
 void warning_record(std::string_view rec);
 
+// While one lives, the console lines of error() end with the file and line
+// number of the record this file's next() returned last, as
+// " (quon.par line 12)" (nothing while the file is closed or before its
+// first record); the one made before is in force again when it goes. For
+// the parameter file and the data files read line by line.
+class ReportPlace {
+public:
+  explicit ReportPlace(const InFile &f) noexcept;
+  ~ReportPlace();
+  ReportPlace(const ReportPlace &) = delete;
+  ReportPlace &operator=(const ReportPlace &) = delete;
+
+private:
+  const InFile *before_;
+};
+
 // Ending reporters: write one list-directed record to the report file (the
 // message trimmed, a blank, then the name trimmed / the integer / the real),
-// write the same text on standard error, and end the run (throw RunEnd with
-// status 1). A detail, when given, says where or why on standard error only:
+// write the same text on standard error (with the place of the report after
+// it, as error() gives it), and end the run (throw RunEnd with status 1).
+// A detail, when given, says where or why on standard error only:
 // a line of its own after the message, indented by two blanks; the report
 // file keeps the record as it is.
 [[noreturn]] void error2(std::string_view msg, std::string_view name,
@@ -151,15 +170,23 @@ void set_before_console(void (*fn)()) noexcept;
 [[noreturn]] void endrecord(std::string_view rec);
 
 // The run's reports so far (error() calls and warning records), the text of
-// the first one, and how many of them were warning records.
+// the first one as the report file has it, and how many of them were
+// warning records.
 int report_count() noexcept;
 std::string_view first_report() noexcept;
 int warning_count() noexcept;
+// The console texts of the first reports (with their places), kept for the
+// dry run's list: listed_reports() of them (at most MAXLISTED), each cut
+// at LISTEDLEN characters.
+inline constexpr int MAXLISTED = 20;
+inline constexpr std::size_t LISTEDLEN = 512;
+int listed_reports() noexcept;
+std::string_view listed_report(int i) noexcept;
 // From now on every report ends the run (strict runs, once their settings
 // have been read).
 void end_on_report(bool on) noexcept;
-// Forgets every report and switches end_on_report off; for a new run in the
-// same process.
+// Forgets every report, switches end_on_report off and the place of the
+// reports; for a new run in the same process.
 void reset_reports() noexcept;
 
 } // namespace quon
