@@ -222,25 +222,18 @@ void mf6_rch_row(OutFile &f, std::string_view text) {
 
 void mf6_end_block(OutFile &f) { line(f, {"END PERIOD"}); }
 
-void mf6_wel_begin(Run &run, std::string_view label, double s2) {
-  int out_count = 0;
-  double out_rate = 0.0;
-  const CellArray &q0 = run.q[0];
-  for (int i = 0; i < NCELL; ++i)
-    if (q0[i] != 0.0 && run.ibound[i] == 0) {
-      ++out_count;
-      out_rate += -q0[i] * s2;
-    }
+void mf6_wel_begin(Run &run) { begin_period(run.mf6[MF6_WEL], run.mf6period); }
+
+void mf6_wel_end(Run &run, std::string_view label, int left, double rate) {
   OutFile &f = run.mf6[MF6_WEL];
-  begin_period(f, run.mf6period);
   char *out = f.reserve(512);
   char *p = fmt::a(out, "  # ");
   p = fmt::a(p, bare(label));
   p = fmt::a(p, ": ");
-  p = num(p, out_count);
+  p = num(p, left);
   p = fmt::a(p, " wells on cells with IBOUND 0 left out, total rate");
-  p = put_rate(p, out_rate);
-  *p++ = '\n';
+  p = put_rate(p, rate);
+  p = fmt::a(p, "\nEND PERIOD\n");
   f.commit(p);
 }
 

@@ -63,15 +63,17 @@ void mf6_rch_begin(const Run &run, OutFile &f, std::string_view label,
 // the same records with a blank before every field. Does not allocate.
 void mf6_rch_row(OutFile &f, std::string_view text);
 
-// END PERIOD of an RCH or WEL block.
+// END PERIOD of an RCH block.
 void mf6_end_block(OutFile &f);
 
-// The start of the current period's WEL block: BEGIN PERIOD and a comment
-// with the period label, the number of wells on cells with IBOUND 0 (which
-// the caller leaves out of the block: MODFLOW 6 refuses them, MODFLOW-2005
-// ignores them) and their total rate, from the pumping component run.q[0]
-// and s2 (AF per period to cubic feet per second). Does not allocate.
-void mf6_wel_begin(Run &run, std::string_view label, double s2);
+// BEGIN PERIOD of the current period's WEL block.
+void mf6_wel_begin(Run &run);
+
+// The end of the current period's WEL block: a comment with the period
+// label, the number of wells on cells with IBOUND 0, which the caller left
+// out of the block (MODFLOW 6 refuses them, MODFLOW-2005 ignores them), and
+// their total rate in cubic feet per second; then END PERIOD.
+void mf6_wel_end(Run &run, std::string_view label, int left, double rate);
 
 // After the last period of a complete run: ends the TDIS period lines and
 // closes every file, ending the run naming a file that lost a write. A run

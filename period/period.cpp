@@ -104,7 +104,6 @@ void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
 
   const auto &q = run.q;
   std::array<double, NCOL> v;
-  char text[ROWTEXT];
   for (int r = 1; r <= NROW; ++r) {
     const int base = cell(1, r);
     bool fits = true;
@@ -126,11 +125,12 @@ void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
       for (int c = 0; c < NCOL; ++c)
         if (!fits_rch(v[c]))
           errorcell(msg::RCH_VALUE_RANGE, f.name(), label, r, c + 1, v[c]);
-    const std::string_view row(
-        text, std::size_t(fmt::rows(text, v, 20, 9, 5) - text));
-    f.write(row);
+    // Formatted straight into the file's buffer, and copied from there.
+    char *text = f.reserve(ROWTEXT);
+    char *end = fmt::rows(text, v, 20, 9, 5);
     if (m6)
-      mf6_rch_row(*m6, row);
+      mf6_rch_row(*m6, {text, std::size_t(end - text)});
+    f.commit(end);
   }
   if (m6)
     mf6_end_block(*m6);
@@ -269,7 +269,9 @@ void period(Run &run, const CellArray &r, std::string_view label,
   // refuses wells on cells outside the model.
   OutFile *m6 = mf6 ? &run.mf6[MF6_WEL] : nullptr;
   if (m6)
-    mf6_wel_begin(run, label, s2);
+    mf6_wel_begin(run);
+  int left = 0;       // wells on cells with IBOUND 0: left out of m6
+  double leftq = 0.0; // and their total rate
   for (int row = 1; row <= NROW; ++row) {
     const double *q0 = q[0].data() + cell(1, row);
     const std::int32_t *ib = run.ibound.data() + cell(1, row);
@@ -282,13 +284,17 @@ void period(Run &run, const CellArray &r, std::string_view label,
       p = fmt::i(p, c, 4);
       p = put_rate(p, -q0[c - 1] * s2);
       *p++ = '\n';
-      if (m6 && ib[c - 1] != 0)
+      if (m6 && ib[c - 1] != 0) {
         m6->write({out, std::size_t(p - out)});
+      } else if (m6) {
+        ++left;
+        leftq += -q0[c - 1] * s2;
+      }
       wel.commit(p);
     }
   }
   if (m6)
-    mf6_end_block(*m6);
+    mf6_wel_end(run, label, left, leftq);
 
   for (int k = 0; k < run.nrch; ++k)
     flush_or_end(run.rch[k]);
