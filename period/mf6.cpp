@@ -5,7 +5,9 @@
 #include "mf6.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <initializer_list>
 
 #include "fmt.h"
 #include "messages.h"

@@ -74,11 +74,11 @@ char *put_rate(char *out, double rate);
 
 // One stress period: reads the period's per-state files, writes the RCH and
 // WEL records (and their MODFLOW 6 blocks when the MF6 files are open) and
-// adds the volumes to the per-state sums. Ends the run when
-// the period has more than MAXWEL wells (after its RCH records, before any
-// WEL record), when a well rate is not finite (before any WEL record), when
-// an RCH array value would not fit its field, when more
-// than four RCH files are set, or when a model file cannot be written.
+// adds the volumes to the per-state sums. Ends the run when the period has
+// more than MAXWEL wells (after its RCH records, before any WEL record),
+// when a well rate is not finite (before any WEL record), when an RCH array
+// value would not fit its field, when more than four RCH files are set, or
+// when a model file cannot be written.
 // Does not allocate.
 void period(Run &run, const CellArray &r, std::string_view label,
             std::string_view part, std::string_view annpart, int year,
