@@ -7,7 +7,10 @@
 #
 # Usage: bash bench/run.sh [build dir]   (default build-bench, Release)
 # Environment: QUON_BENCH_YEARS (default "10 40") the transient years of the
-# whole runs; QUON_BENCH_KERNELS=0 skips the micro-benchmarks.
+# whole runs; QUON_BENCH_KERNELS=0 skips the micro-benchmarks;
+# QUON_BENCH_MF6=0 skips the cost of the MODFLOW 6 files (each run timed
+# QUON_BENCH_REPEAT times, default 3, without and with MF6, alternately; the
+# ratio is of the medians).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -131,6 +134,28 @@ for mode in text bin; do
     awk -v n="$mode, $years years" -v p="$periods" -v q="$qs" -v qc="$qcpu" -v kb="$qkb" \
       -v f="$fs" -v fc="$fcpu" -v l="$ls" -v lc="$lcpu" \
       'BEGIN { printf "%-16s %7d %6.2f %6.2f %9.2f %7.1f %9.2f %6.1fx %6.1fx %7.2f %6.1fx %6.1fx\n", n, p, q, qc, 1000*q/p, kb/1024, f, f/q, fc/qc, l, q/l, qc/lc }'
+    if [ "${QUON_BENCH_MF6:-1}" != 0 ]; then
+      # The same run with MF6 files besides its MODFLOW-2005 files.
+      sed '$a MF6 mf6/quon' "$d/quon.par" >"$d/mf6.par"
+      mkdir -p "$d/mf6"
+      (cd "$d" && "$build/quon" mf6.par >/dev/null 2>&1)
+      : >"$work/mf6.times"
+      for ((k = 0; k < ${QUON_BENCH_REPEAT:-3}; k++)); do
+        read -r a _ ac < <(cd "$d" && timed "$work/q" "$build/quon" quon.par)
+        read -r b _ bc < <(cd "$d" && timed "$work/q" "$build/quon" mf6.par)
+        echo "$a $ac $b $bc" >>"$work/mf6.times"
+      done
+      med() { cut -d' ' -f"$1" "$work/mf6.times" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+      awk -v n="$mode, $years years" -v a="$(med 1)" -v ac="$(med 2)" -v b="$(med 3)" -v bc="$(med 4)" \
+        'BEGIN { printf "%-16s %7.2f %6.2f %7.2f %6.2f %6.2fx %6.2fx\n", n, a, ac, b, bc, b/a, bc/ac }' >>"$work/mf6.rows"
+    fi
     rm -rf "$d" "$work/rows.txt" "$work/floor"
   done
 done
+
+if [ -s "$work/mf6.rows" ]; then
+  echo
+  echo "== MF6 files: the same runs also writing MODFLOW 6 input (medians)"
+  printf '%-16s %7s %6s %7s %6s %7s %7s\n' run "quon s" "cpu s" "MF6 s" "cpu s" ratio "cpu"
+  cat "$work/mf6.rows"
+fi

@@ -72,6 +72,12 @@ inline constexpr M USE_RECHBSN = "sub-area recharge file";
 inline constexpr M USE_STORE = "FILE store file";
 inline constexpr M USE_ANNPUMP = "ANNPUMP table";
 inline constexpr M USE_STATEFILE = " data file";
+// The MODFLOW 6 files, in the order of Mf6File (period/mf6.h).
+inline constexpr M USE_MF6[] = {"MF6 TDIS file", "MF6 WEL file",
+                                "MF6 package list", "MF6 RCH file"};
+inline constexpr M MF6_APPEND =
+    "MF6 cannot be used with APPEND, the MODFLOW 6 files are written whole "
+    "by one run: ";
 
 // Summary at the end of a run
 inline constexpr M SUMMARY_REPORTS = "quon: this run made reports: ";
@@ -102,6 +108,7 @@ inline constexpr M RECHARGE_COUNT = "RECHARGE must specify 1 or 4 files ";
 inline constexpr M IRCHCB_BAD = "Invalid Recharge cbc file number IRCHCB";
 inline constexpr M WELL_READ = "Error reading WELL file name ";
 inline constexpr M IWELCB_BAD = "Invalid Well cbc file number IWELCB";
+inline constexpr M MF6_READ = "Invalid MF6 base name ";
 inline constexpr M STEADY_START = "Invalid STEADY start year";
 inline constexpr M STEADY_END = "Invalid STEADY end year";
 inline constexpr M STEADY_PERIOD = "Invalid STEADY period";

@@ -57,6 +57,10 @@ inline constexpr int NYEARS = LASTYEAR - FIRSTYEAR + 1;
 // year, ".", a label or store name.
 inline constexpr int PATHLEN = WORDLEN + 1 + NAMELEN + 1 + NAMELEN;
 
+// MODFLOW 6 files of a run: TDIS, WEL, the package list and one RCH package
+// per RCH file.
+inline constexpr int MF6FILES = 3 + MAXRCH;
+
 // 0-based storage index of the cell in column c, row r (both 1-based).
 constexpr int cell(int c, int r) { return (r - 1) * NCOL + (c - 1); }
 
@@ -87,6 +91,9 @@ template <int N> struct Text {
 };
 
 using Word = Text<WORDLEN>;
+// A MODFLOW 6 file name: the MF6 base word and the longest ending
+// ("-precip.rch").
+using Mf6Name = Text<WORDLEN + 16>;
 using Name = Text<NAMELEN>;
 
 using CellArray = std::array<double, NCELL>; // (column, row), column fastest

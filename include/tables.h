@@ -61,6 +61,13 @@ struct Run {
   OutFile pumpbsn{std::size_t(1) << 16}; // channel 11, "quon/pump.bsn"
   OutFile rechbsn{std::size_t(1) << 16}; // channel 12, "quon/rech.bsn"
   OutFile annual;                        // channel 49, year.csv
+  // MODFLOW 6 input (MF6 base), in the order of Mf6File (period/mf6.h):
+  // the names the run writes (blank: not written, all blank without MF6)
+  // and their files; mf6period counts the periods written to them.
+  Word mf6base;
+  std::array<Mf6Name, MF6FILES> mf6names;
+  std::array<OutFile, MF6FILES> mf6;
+  int mf6period = 0;
   // The "node,row,col," text that starts each line of the annual pumping
   // tables, the same every year: formed by the first table of the run.
   static constexpr std::size_t ANNPREFIX = 3 * 6;

@@ -9,6 +9,7 @@
 
 #include "fmt.h"
 #include "messages.h"
+#include "mf6.h"
 #include "period.h"
 #include "tables.h"
 #include "utl.h"
@@ -73,11 +74,15 @@ void condadd2(CellArray &q, bool &fresh, CellArray &sum, const CellArray &src,
     }
 }
 
+// The (20F9.5) records of one grid row: 326 fields and 17 line ends.
+constexpr std::size_t ROWTEXT = NCOL * 9 + (NCOL + 19) / 20;
+
 // One RCH block: the array flag line, the array control record and the 165
 // rows of the array. comp 0 writes the sum of the four recharge components,
-// comp 1..4 that component alone.
+// comp 1..4 that component alone. With m6, the same block goes to that
+// MODFLOW 6 RCH file: each row is formatted once and serves both.
 void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
-               double s1) {
+               double s1, OutFile *m6) {
   // MODFLOW's INRECH = 1 (an array follows) and INIRCH = 0.
   char *out = f.reserve(21);
   char *p = fmt::i(out, 1, 10);
@@ -94,6 +99,8 @@ void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
   p = fmt::a(p, label);
   *p++ = '\n';
   f.commit(p);
+  if (m6)
+    mf6_rch_begin(run, *m6, label, s1);
 
   const auto &q = run.q;
   std::array<double, NCOL> v;
@@ -118,14 +125,19 @@ void write_rch(Run &run, OutFile &f, int comp, std::string_view label,
       for (int c = 0; c < NCOL; ++c)
         if (!fits_rch(v[c]))
           errorcell(msg::RCH_VALUE_RANGE, f.name(), label, r, c + 1, v[c]);
-    fmt::rows(f, v, 20, 9, 5);
+    // Formatted straight into the file's buffer, and copied from there.
+    char *text = f.reserve(ROWTEXT);
+    char *end = fmt::rows(text, v, 20, 9, 5);
+    if (m6)
+      mf6_rch_row(*m6, {text, std::size_t(end - text)});
+    f.commit(end);
   }
+  if (m6)
+    mf6_end_block(*m6);
 }
 
-// The rate field of a well line, (F11.6). A rate that would fill the whole
-// field (1000 cfs or more, -100 or less) would run into the column number
-// before it, and MODFLOW reads well lines by blanks: such a rate gets the
-// same six decimals in a field just wide enough for one leading blank.
+} // namespace
+
 char *put_rate(char *out, double rate) {
   char *end = fmt::f(out, rate, 11, 6);
   if (*out == ' ')
@@ -140,6 +152,8 @@ char *put_rate(char *out, double rate) {
   }
   return end; // not reached for any finite double
 }
+
+namespace {
 
 // Flushes a model file at the end of its period's records; a lost block
 // would leave MODFLOW a truncated stress period.
@@ -214,11 +228,17 @@ void period(Run &run, const CellArray &r, std::string_view label,
     const auto res = std::to_chars(n, n + sizeof n, run.nrch);
     endrun(msg::RECHARGE_TOO_MANY, {n, std::size_t(res.ptr - n)});
   }
+  // The MODFLOW 6 files are open from before the first period to the end
+  // of a run that asked for them.
+  const bool mf6 = run.mf6[MF6_TDIS].is_open();
+  if (mf6)
+    mf6_period(run, periodlen);
   if (run.nrch == 1)
-    write_rch(run, run.rch[0], 0, label, s1);
+    write_rch(run, run.rch[0], 0, label, s1, mf6 ? &run.mf6[MF6_RCH] : nullptr);
   else
     for (int k = 1; k <= run.nrch; ++k)
-      write_rch(run, run.rch[k - 1], k, label, s1);
+      write_rch(run, run.rch[k - 1], k, label, s1,
+                mf6 ? &run.mf6[std::size_t(MF6_RCH + k - 1)] : nullptr);
 
   // A rate that is not finite (volumes summed past the largest double) has
   // no field MODFLOW could read; the period's wells are checked before any
@@ -245,8 +265,16 @@ void period(Run &run, const CellArray &r, std::string_view label,
   p = fmt::a(p, label);
   *p++ = '\n';
   wel.commit(p);
+  // MODFLOW 6 reads the same well lines (fields apart by blanks), but
+  // refuses wells on cells outside the model.
+  OutFile *m6 = mf6 ? &run.mf6[MF6_WEL] : nullptr;
+  if (m6)
+    mf6_wel_begin(run);
+  int left = 0;       // wells on cells with IBOUND 0: left out of m6
+  double leftq = 0.0; // and their total rate
   for (int row = 1; row <= NROW; ++row) {
     const double *q0 = q[0].data() + cell(1, row);
+    const std::int32_t *ib = run.ibound.data() + cell(1, row);
     for (int c = 1; c <= NCOL; ++c) {
       if (q0[c - 1] == 0.0)
         continue;
@@ -256,13 +284,25 @@ void period(Run &run, const CellArray &r, std::string_view label,
       p = fmt::i(p, c, 4);
       p = put_rate(p, -q0[c - 1] * s2);
       *p++ = '\n';
+      if (m6 && ib[c - 1] != 0) {
+        m6->write({out, std::size_t(p - out)});
+      } else if (m6) {
+        ++left;
+        leftq += -q0[c - 1] * s2;
+      }
       wel.commit(p);
     }
   }
+  if (m6)
+    mf6_wel_end(run, label, left, leftq);
 
   for (int k = 0; k < run.nrch; ++k)
     flush_or_end(run.rch[k]);
   flush_or_end(wel);
+  if (mf6)
+    for (OutFile &f : run.mf6)
+      if (f.is_open())
+        flush_or_end(f);
 }
 
 } // namespace quon

@@ -66,12 +66,19 @@ void prepare_kriging(Run &run);
 // Does not allocate.
 void evalcurve(Run &run, CellArray &r, int steady, int year);
 
+// A well rate as the WEL files have it, (F11.6), or, when that would fill
+// the whole field (1000 cfs or more, -100 or less), the same six decimals in
+// a field just wide enough for one leading blank: MODFLOW reads well lines
+// by blanks. Returns the position after it. Does not allocate.
+char *put_rate(char *out, double rate);
+
 // One stress period: reads the period's per-state files, writes the RCH and
-// WEL records and adds the volumes to the per-state sums. Ends the run when
-// the period has more than MAXWEL wells (after its RCH records, before any
-// WEL record), when a well rate is not finite (before any WEL record), when
-// an RCH array value would not fit its field, when more
-// than four RCH files are set, or when a model file cannot be written.
+// WEL records (and their MODFLOW 6 blocks when the MF6 files are open) and
+// adds the volumes to the per-state sums. Ends the run when the period has
+// more than MAXWEL wells (after its RCH records, before any WEL record),
+// when a well rate is not finite (before any WEL record), when an RCH array
+// value would not fit its field, when more than four RCH files are set, or
+// when a model file cannot be written.
 // Does not allocate.
 void period(Run &run, const CellArray &r, std::string_view label,
             std::string_view part, std::string_view annpart, int year,

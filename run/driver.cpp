@@ -19,6 +19,7 @@
 #include "guard.h"
 #include "krige.h"
 #include "messages.h"
+#include "mf6.h"
 #include "period.h"
 #include "progress.h"
 #include "quon_commit.h"
@@ -67,6 +68,11 @@ constexpr std::string_view HELP =
     "  STATIONS locations precip drift  precipitation stations\n"
     "  MONTH m1 .. m12              monthly shares of the year, sum 1\n"
     "  FUNCTION table type          recharge functions; data lines follow\n"
+    "  MF6 base                     also write MODFLOW 6 input: base.tdis,\n"
+    "                               base.wel, one RCH package per RECHARGE\n"
+    "                               file (base.rch, or base-precip.rch,\n"
+    "                               -gwirr, -swirr, -coirr) and\n"
+    "                               base.packages (not with APPEND)\n"
     "\n"
     "\n"
     "Options:\n"
@@ -129,6 +135,8 @@ void close_quietly(Run &run) noexcept {
   for (OutFile &f : run.rch)
     f.close();
   run.annual.close();
+  for (OutFile &f : run.mf6)
+    f.close();
 }
 
 // Writes one record of the list-directed report file.
@@ -206,6 +214,8 @@ void check_model_files(const Run &run) {
   check_written(run.wel);
   for (int k = 0; k < run.nrch; ++k)
     check_written(run.rch[k]);
+  for (const OutFile &f : run.mf6)
+    check_written(f);
 }
 
 // The steady period: the mean recharge grid of the steady years, one period
@@ -490,6 +500,7 @@ int run_program(Run &run, const Options &opt, int &periods) {
   Stopper stop(run.dry);
   if (run.dry)
     std::printf("quon --check %s\n", opt.param);
+  mf6_names(run);
   check_settings(run, stop);
 
   StationTable &st = run.stations;
@@ -510,6 +521,7 @@ int run_program(Run &run, const Options &opt, int &periods) {
           : int(std::min<long long>(static_cast<long long>(run.trans_end) -
                                         run.trans_start + 1,
                                     NYEARS));
+  mf6_open(run, (steady ? 1 : 0) + 12 * years);
   Progress progress((steady ? 1 : 0) + 12 * years);
   int &done = periods;
   if (steady) {
@@ -522,6 +534,7 @@ int run_program(Run &run, const Options &opt, int &periods) {
       break;
   }
   progress.finish();
+  mf6_finish(run);
 
   close_checked(run.pumpbsn);
   close_checked(run.rechbsn);

@@ -17,6 +17,7 @@
 #include "calendar.h"
 #include "fmt.h"
 #include "messages.h"
+#include "mf6.h"
 #include "period.h"
 #include "tables.h"
 #include "utl.h"
@@ -218,7 +219,7 @@ void two_uses(Stopper &stop, std::string_view name1, std::string_view use1,
 
 // The named files of the run: inputs first, then outputs.
 struct NamedFiles {
-  std::array<Named, NFILEUSE + MAXRCH + 4> f;
+  std::array<Named, NFILEUSE + MAXRCH + 4 + MF6FILES> f;
   int n = 0, ninputs = 0;
   void add(std::string_view use, int number, std::string_view name) {
     const std::size_t k = std::size_t(length0(name));
@@ -245,6 +246,10 @@ void check_files(Run &run, Stopper &stop) {
   nf.add(msg::USE_WELL, 0, run.wellname.full());
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
     nf.add(msg::USE_RECHARGE, k + 1, run.rchnames[std::size_t(k)].full());
+  for (int i = 0; i < MF6FILES; ++i) {
+    const Mf6Entry e = mf6_entry(run, i);
+    nf.add(e.use, e.number, e.name);
+  }
   nf.add(msg::USE_REPORT, 0, "fort.2");
   if (run.has_subarea) {
     nf.add(msg::USE_PUMPBSN, 0, "quon/pump.bsn");
@@ -419,6 +424,8 @@ void check_spans(Run &run, Stopper &stop) {
     Detail t;
     stop.stop(msg::RECHARGE_TOO_MANY, t.integer(run.nrch).view());
   }
+  if (run.append != 0 && !run.mf6base.blank())
+    stop.stop(msg::MF6_APPEND, run.mf6base.trimmed());
   if (has_steady(run) &&
       (run.steady_end < run.steady_start || run.steady_start < FIRSTYEAR ||
        run.steady_end > LASTYEAR)) {
@@ -720,6 +727,10 @@ int inventory(Run &run, Stopper &stop) {
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
     show_output(msg::USE_RECHARGE, k + 1, run.rchnames[std::size_t(k)].full(),
                 &stop);
+  for (int i = 0; i < MF6FILES; ++i) {
+    const Mf6Entry e = mf6_entry(run, i);
+    show_output(e.use, e.number, e.name, &stop);
+  }
   show_output(msg::USE_REPORT, 0, "fort.2", &stop);
   if (run.has_subarea) {
     show_output(msg::USE_PUMPBSN, 0, "quon/pump.bsn", &stop);

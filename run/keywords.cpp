@@ -101,6 +101,17 @@ void kw_iwelcb(Run &run, std::string_view line) {
     error(msg::IWELCB_BAD);
 }
 
+// The MODFLOW 6 files' names start with the base word; a base that ends in
+// a slash would name hidden files (".tdis") and is refused.
+void kw_mf6(Run &run, std::string_view line) {
+  Word w;
+  if (!next_word(run, line, w) || w.blank() || w.trimmed().back() == '/') {
+    error(msg::MF6_READ, line);
+    return;
+  }
+  run.mf6base = w;
+}
+
 void kw_annpump(Run &run, std::string_view) { run.annpump = 1; }
 void kw_bin(Run &run, std::string_view) { run.binmode = 1; }
 
@@ -249,7 +260,7 @@ struct Keyword {
 };
 
 // Tried in this order; the first match wins.
-constexpr std::array<Keyword, 22> keywords{{
+constexpr std::array<Keyword, 23> keywords{{
     {"FILE", kw_file},
     {"DIR", kw_dir},
     {"APPEND", kw_append},
@@ -272,6 +283,7 @@ constexpr std::array<Keyword, 22> keywords{{
     {"STATIONS", kw_stations},
     {"MONTH", kw_month},
     {"FUNCTION", kw_function},
+    {"MF6", kw_mf6},
 }};
 
 } // namespace

@@ -3,7 +3,8 @@
 //
 // This test program replaces the global operator new to count allocations,
 // then runs the program in-process on generated scenarios of one and of
-// three transient years (13 and 37 periods, text and unformatted files).
+// three transient years (13 and 37 periods, text and unformatted files, and
+// with the MODFLOW 6 files).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -61,9 +62,14 @@ void generate(const std::string &dir, const std::string &opts) {
 }
 
 TEST_F(Allocations, DoNotGrowWithThePeriodsOfARun) {
-  for (const std::string mode : {"", "--bin"}) {
-    generate("short", "--years 1 " + mode);
-    generate("long", "--years 3 " + mode);
+  // "MF6": text files, and the MODFLOW 6 files written besides.
+  for (const std::string mode : {"", "--bin", "MF6"}) {
+    const bool mf6 = mode == "MF6";
+    generate("short", "--years 1 " + (mf6 ? "" : mode));
+    generate("long", "--years 3 " + (mf6 ? "" : mode));
+    for (const char *d : {"short/quon.par", "long/quon.par"})
+      if (mf6)
+        quon::test::write_file(d, quon::test::read_file(d) + "MF6 m\n");
     // A first run may set up what the C++ library makes once per process.
     run_counted("short");
     const long a = run_counted("short");

@@ -376,6 +376,18 @@ inline char *f9_5(char *out, double x) noexcept {
   return out + 9;
 }
 
+// The fields of values side by side, no line end.
+inline char *fields(char *p, std::span<const double> values, int w,
+                    int d) noexcept {
+  if (w == 9 && d == 5)
+    for (double v : values)
+      p = f9_5(p, v);
+  else
+    for (double v : values)
+      p = f(p, v, w, d);
+  return p;
+}
+
 } // namespace
 
 void rows(OutFile &file, std::span<const double> values, int k, int w, int d) {
@@ -398,17 +410,29 @@ void rows(OutFile &file, std::span<const double> values, int k, int w, int d) {
     while (at < rec_end) {
       const std::size_t stop = std::min(rec_end, at + piece);
       char *p = file.reserve((stop - at) * std::size_t(w) + 1);
-      if (w == 9 && d == 5)
-        for (; at < stop; ++at)
-          p = f9_5(p, values[at]);
-      else
-        for (; at < stop; ++at)
-          p = f(p, values[at], w, d);
+      p = fields(p, values.subspan(at, stop - at), w, d);
+      at = stop;
       if (at == rec_end)
         *p++ = '\n';
       file.commit(p);
     }
   }
+}
+
+char *rows(char *out, std::span<const double> values, int k, int w,
+           int d) noexcept {
+  if (values.empty()) {
+    *out++ = '\n';
+    return out;
+  }
+  const std::size_t kk = std::size_t(std::max(k, 1));
+  w = std::max(w, 0);
+  for (std::size_t at = 0; at < values.size(); at += kk) {
+    out =
+        fields(out, values.subspan(at, std::min(kk, values.size() - at)), w, d);
+    *out++ = '\n';
+  }
+  return out;
 }
 
 ListRecord::ListRecord(char *buf, std::size_t cap) noexcept

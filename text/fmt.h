@@ -49,6 +49,12 @@ char *x(char *out, int n) noexcept;
 // make 16 records of 20 and one of 6. Each record ends with a line end.
 void rows(OutFile &f, std::span<const double> values, int k, int w, int d);
 
+// The same records into a caller's buffer, which must hold
+// values.size() * w characters plus one line end per record (one line end
+// for no values); returns the position after the last line end.
+char *rows(char *out, std::span<const double> values, int k, int w,
+           int d) noexcept;
+
 // Builds one list-directed record, item by item, as WRITE(u,*) does: a
 // number is one blank and its field (integers I11, reals a 25-character
 // field of 17 significant digits); a text is written as it is, preceded by

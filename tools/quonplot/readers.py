@@ -141,6 +141,7 @@ class RchFile:
         except OSError as e:
             raise InputError(path, e.strerror or "cannot be read") from None
         self.labels = []
+        self.factors = []  # the control records' multipliers
         self._offsets = []
         self._index()
 
@@ -182,6 +183,7 @@ class RchFile:
             label = control.rstrip(b"\r\n")[38:45].decode("latin-1")
             start = offset + len(head) + len(control)
             self.labels.append(label.ljust(7))
+            self.factors.append(float(control[9:24]))
             self._offsets.append(start)
             # Periods written by quon are all the same length; check that the
             # next one starts where it should, else count its lines.
@@ -657,6 +659,7 @@ class Params:
         self.terrain = None  # (flags, multipliers, plot)
         self.budget = None  # (zones, subareas or None)
         self.stations = None  # (locations, precipitation)
+        self.mf6 = None  # the MF6 base
 
     def transient_years(self):
         if not self.transient or self.transient[0] > self.transient[1]:
@@ -702,6 +705,8 @@ def read_params(path):
             p.recharge = list(args)
         elif key == "WELL":
             p.well = arg(0)
+        elif key == "MF6":
+            p.mf6 = arg(0)
         elif key == "STEADY":
             p.steady = (year(0), year(1))
         elif key == "TRANSIENT":
