@@ -195,3 +195,28 @@ def test_wel_reader_takes_any_line_ends(tmp_path):
     (tmp_path / "c.wel").write_text(text[:-21])
     with pytest.raises(R.InputError, match="ends before its 1 well lines"):
         list(R.wel_periods(tmp_path / "c.wel"))
+
+
+@pytest.mark.parametrize("odd,error", [
+    (None, False), ("*********", False), ("1 1.00000", True),
+    ("  1.2345 ", False), ("--1.00000", True)])
+def test_rch_values_read_fast_as_read_field_by_field(tmp_path, odd, error):
+    fields = ["  1.25000", " -0.50000", "-12.34567", "999.99999",
+              "  0.00000", " -0.00000", "  0.00001", " 98.76543"]
+    values = [fields[k % 8] for k in range(R.NCELL)]
+    if odd:
+        values[R.NCELL // 2] = odd
+    rows = ["".join(values[r * R.NCOL + k:r * R.NCOL + min(k + 20, R.NCOL)])
+            for r in range(R.NROW) for k in range(0, R.NCOL, 20)]
+    (tmp_path / "a.rch").write_text(
+        f"{1:10d}{0:10d}\nINTERNAL  3.11131023E-08 (20F9.5)  -1  1/1950\n" +
+        "\n".join(rows) + "\n")
+    with R.RchFile(tmp_path / "a.rch") as rch:
+        if error:
+            with pytest.raises(R.InputError, match="not a number"):
+                rch.values(0)
+            return
+        fast, slow = rch.values(0), rch.period(0)
+    assert fast.tobytes() == slow.tobytes()
+    assert fast.ravel()[:8].tobytes() == np.array(
+        [float(f) for f in fields]).tobytes()

@@ -24,7 +24,7 @@ TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.realpath(
 NORTH = R.Y0 + R.NROW * R.CELLSIZE
 GEOTRANSFORM = (R.X0, R.CELLSIZE, 0.0, NORTH, 0.0, -R.CELLSIZE)
 FOOT = 0.3048  # metres; a US survey foot differs by 2 in a million
-COMPRESSION = dict(zlib=True, complevel=1, shuffle=True)
+COMPRESSION = dict(zlib=True, complevel=1, shuffle=False)
 
 # Names of the RCH files' variables by their place on the RECHARGE line:
 # one file holds the sum of the four components, four files one each.
@@ -223,6 +223,9 @@ class Writer:
             self.nc.dimensions[d]) for d in dims)
         v = self.nc.createVariable(name, dtype, dims, chunksizes=chunks,
                                    fill_value=False, **COMPRESSION)
+        # Each chunk is written once and never read back: a cache of one
+        # chunk keeps the memory of a long run bounded and small.
+        v.set_var_chunk_cache(size=R.NCELL * 8, nelems=7)
         v.setncatts(attrs)
         if self.crs is not None:
             v.setncattr("grid_mapping", "crs")
@@ -370,7 +373,7 @@ class Export:
         for k, label in enumerate(self.labels):
             t = k - 1 if self.steady else k
             for f, v, s, steady in rch:
-                values = f.period(k)
+                values = f.values(k)
                 if t < 0:
                     s[:] = values
                     self.w.tiff(s.name, values, steady)

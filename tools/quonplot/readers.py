@@ -126,6 +126,16 @@ _RCH_BODY = _RCH_ROW * NROW
 _RCH_ENDS = np.cumsum(np.array(_RCH_LINE_LENGTHS) + 1) - 1
 _RCH_KEEP = np.setdiff1d(np.arange(_RCH_ROW), _RCH_ENDS[:RCH_LINES_PER_ROW])
 
+# Characters of a (F9.5) field by kind, and the kinds each of its nine
+# places may hold: blanks, sign or digits, a digit, the point, five digits.
+_DIGIT, _BLANK, _MINUS, _POINT = 1, 2, 4, 8
+_F95_KIND = np.zeros(256, dtype=np.uint8)
+_F95_KIND[ord("0"):ord("9") + 1] = _DIGIT
+_F95_KIND[ord(" ")], _F95_KIND[ord("-")], _F95_KIND[ord(".")] = \
+    _BLANK, _MINUS, _POINT
+_F95_NEED = np.array([7, 7, 1, 8, 1, 1, 1, 1, 1], dtype=np.uint8)
+
+
 class RchFile:
     """One RCH file, indexed period by period without reading the arrays:
     each period is a '1 0' line, the INTERNAL control record (label in
@@ -231,6 +241,35 @@ class RchFile:
         values = _fixed_fields(b"".join(lines), RCH_WIDTH, self.path,
                                f"period '{self.labels[k].strip()}'")
         return values.reshape(NROW, NCOL)
+
+    def values(self, k):
+        """The array of period(k), read about twice as fast for quon's own
+        layout: a field of blanks, an optional minus sign, digits, a point
+        and five digits is turned into the integer of its digits divided by
+        100000, which is the very double that reading the decimal text gives
+        (both numbers are exact and one division rounds correctly). A period
+        with any other field (asterisks, a damaged field) or other line ends
+        is read by period(k)."""
+        self._f.seek(self._offsets[k])
+        data = np.frombuffer(self._f.read(_RCH_BODY), dtype=np.uint8)
+        if data.size != _RCH_BODY or not (data[_RCH_ENDS] == 10).all():
+            return self.period(k)
+        cells = data.reshape(NROW, -1)[:, _RCH_KEEP].reshape(-1, RCH_WIDTH)
+        kind = _F95_KIND[cells]
+        sign = kind[:, 0] | kind[:, 1]
+        # A blank or a sign must not follow a digit or a sign.
+        if not (kind & _F95_NEED).all() or (
+                (kind[:, 1] & (_BLANK | _MINUS)).astype(bool) &
+                (kind[:, 0] != _BLANK)).any():
+            return self.period(k)
+        digits = np.where(kind == _DIGIT, cells - 48, 0).astype(np.int32)
+        whole = digits[:, 0] * 10 + digits[:, 1]
+        for j in (2, 4, 5, 6, 7, 8):
+            whole *= 10
+            whole += digits[:, j]
+        out = whole / 100000.0
+        np.negative(out, out=out, where=(sign & _MINUS).astype(bool))
+        return out.reshape(NROW, NCOL)
 
     def year_total(self, year):
         """Sum of the twelve monthly arrays of a transient year (inches of
