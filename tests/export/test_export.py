@@ -127,7 +127,7 @@ def test_xarray_selects_a_cell_as_the_file_holds_it(run4, exported):
         assert float(got) == field
     assert ds.soil.flag_meanings == "no_zone sand loam silt clay"
     assert list(ds.ibound.flag_values) == [-1, 0, 1]
-    assert ds.subarea.flag_meanings.split()[1] == "NorthFork"
+    assert ds.subarea.flag_meanings.split()[:2] == ["nonOsken", "NorthFork"]
     assert int(ds.period_length.sel(time="1950-02")) == 28 * 86400
     assert ds.attrs["quon_version"] == "1.0.0" and \
         ds.attrs["quon_version_from"].endswith("quon --version")
@@ -220,3 +220,14 @@ def test_rch_values_read_fast_as_read_field_by_field(tmp_path, odd, error):
     assert fast.tobytes() == slow.tobytes()
     assert fast.ravel()[:8].tobytes() == np.array(
         [float(f) for f in fields]).tobytes()
+
+
+@pytest.mark.parametrize("crs,false_easting", [
+    ("EPSG:2263", 984250.0),  # its parameters are in feet already
+    ("+proj=utm +zone=14 +datum=NAD83 +units=us-ft", 500000 / 0.3048006096),
+])
+def test_grid_mapping_gives_false_easting_in_feet(crs, false_easting):
+    from quonplot.export import cf_grid_mapping, parse_crs
+    cf = cf_grid_mapping(parse_crs(crs))
+    assert cf["false_easting"] == pytest.approx(false_easting, rel=1e-9)
+    assert cf["false_northing"] == 0.0

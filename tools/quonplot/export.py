@@ -40,10 +40,14 @@ STORE = (("precipitation", "kriged precipitation of the year", "inch year-1"),
          ("annual_recharge", "recharge rate of the year, before its split "
           "into months", "inch year-1"))
 # Zone grids: keyword, variable name, whether the file has a header of
-# names, and how many characters quon keeps of a name.
-ZONES = (("ibound", "ibound", False, 16), ("soil", "soil", True, 16),
-         ("mound", "mound", True, 16), ("terrain", "terrain_class", True, 16),
-         ("budget", "budget_zone", True, 16), ("subarea", "subarea", True, 10))
+# names, how many characters quon keeps of a name, and the name of zone 0
+# (the sub-area files call it "nonOsken").
+ZONES = (("ibound", "ibound", False, 16, None),
+         ("soil", "soil", True, 16, "no_zone"),
+         ("mound", "mound", True, 16, "no_zone"),
+         ("terrain", "terrain_class", True, 16, "no_zone"),
+         ("budget", "budget_zone", True, 16, "no_zone"),
+         ("subarea", "subarea", True, 10, "nonOsken"))
 
 
 class _Parser(argparse.ArgumentParser):
@@ -89,6 +93,22 @@ def parse_crs(text):
         raise R.InputError(text, f"CRS '{crs.name}' measures in {unit}; the "
                            "grid's coordinates are feet")
     return crs
+
+
+def cf_grid_mapping(crs):
+    """The CF grid-mapping attributes of crs. The false easting and northing
+    are given in the unit of the coordinates, as CF has them (pyproj gives
+    a CRS made from a PROJ string with +units=us-ft its metres)."""
+    cf = crs.to_cf()
+    unit = crs.axis_info[0].unit_conversion_factor
+    for p in crs.coordinate_operation.params if crs.coordinate_operation \
+            else []:
+        if p.unit_category == "linear" and re.match(
+                r"(False|Easting|Northing)", p.name) and \
+                p.unit_conversion_factor != unit:
+            key = "false_easting" if "ast" in p.name else "false_northing"
+            cf[key] = p.value * p.unit_conversion_factor / unit
+    return cf
 
 
 def quon_version(exe=None):
@@ -214,7 +234,7 @@ class Writer:
                          "system is claimed")
             return
         v = nc.createVariable("crs", "i4", ())
-        v.setncatts(self.crs.to_cf())
+        v.setncatts(cf_grid_mapping(self.crs))
         v.setncattr("spatial_ref", self.crs.to_wkt())
 
     def variable(self, name, dims, dtype, attrs):
@@ -426,6 +446,9 @@ class Export:
                 self.w.tiff(f"{var}_{year}", grid, attrs)
             if missing:
                 v.setncattr("years_without_file", " ".join(missing))
+            if self.years and len(missing) == len(self.years):
+                sys.stderr.write(f"quon-export: {folder}/<year>.{name}: no "
+                                 "file for any year; exported as zeros\n")
 
     def zones(self):
         """The zone grids the run read, with their names as flags."""
@@ -434,7 +457,7 @@ class Export:
                  "terrain": p.terrain[0] if p.terrain else None,
                  "budget": p.budget[0] if p.budget else None,
                  "subarea": p.budget[1] if p.budget else None}
-        for key, var, header, keep in ZONES:
+        for key, var, header, keep, zero in ZONES:
             name = files[key]
             if not name:
                 continue
@@ -442,7 +465,7 @@ class Export:
                 name if name.strip() == "*" else self.path(name), header)
             if header:
                 values = np.arange(len(names) + 1)
-                words = ["no_zone"] + [_flag_word(n[:keep].rstrip())
+                words = [zero] + [_flag_word(n[:keep].rstrip())
                                        for n in names]
             else:
                 values = np.unique(grid)
@@ -481,6 +504,11 @@ def export(a, argv):
     e = Export(a.par)
     try:
         e.periods()
+        for source in [a.par, e.wel] + [r.path for r in e.rch]:
+            if source and os.path.exists(source) and os.path.exists(a.out) \
+                    and os.path.samefile(source, a.out):
+                raise R.InputError(a.out, "is a file of the run; choose "
+                                   "another -o")
         e.w = w = Writer(a.out, crs, a.geotiff)
         w.grid()
         e.time()
