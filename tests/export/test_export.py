@@ -54,8 +54,9 @@ def test_rch_and_wel_files_rebuilt_from_the_export(run4, run1, exported):
             text = [open(run / name).readline()]
             for label, secs, grid in zip(labels(nc), seconds, [
                     nc[var.name + "_steady"][:]] + list(var[:])):
-                text.append(f"{1:10d}{0:10d}\nINTERNAL {0.08333333333333333 / secs:15.8E}"
-                            f" (20F9.5)  -1 {label}\n")
+                s1 = 0.08333333333333333 / secs  # quon's multiplier
+                text.append(f"{1:10d}{0:10d}\nINTERNAL {s1:15.8E} (20F9.5)  "
+                            f"-1 {label}\n")
                 text += ["".join(map(f95, row[k:k + 20])) + "\n"
                          for row in grid for k in range(0, R.NCOL, 20)]
             assert "".join(text) == (run / name).read_text()
@@ -155,6 +156,9 @@ def linked(run, folder, changes):
     ({"RECHARGE": "RECHARGE precip.rch bad.rch swirr.rch coirr.rch"},
      lambda b: b[:-400] + b"x" + b[-399:], [],
      "bad.rch: period '12/1950': a field is not a number"),
+    ({"RECHARGE": "RECHARGE bad.rch gwirr.rch swirr.rch coirr.rch"},
+     lambda b: b.replace(b" 3/1949", b" 2/1949"), [],
+     "bad.rch: periods repeat or go back in time"),
     ({"WELL": "WELL bad.wel"}, lambda b: b.replace(b" 7/1950", b" 8/1950"),
      [], "bad.wel: period 20 is not '7/1950' as in the RCH files"),
     ({}, None, ["--crs", "EPSG:99999"], "EPSG:99999: a CRS pyproj does not "

@@ -123,7 +123,8 @@ def quon_version(exe=None):
             raise R.InputError(exe, e.strerror or "cannot be run") from None
         m = re.fullmatch(r"quon (\S+)\s*", p.stdout)
         if p.returncode or not m:
-            raise R.InputError(exe, "'--version' does not say 'quon <version>'")
+            raise R.InputError(exe, "'--version' does not say 'quon "
+                               "<version>'")
         return m.group(1), f"{exe} --version"
     cmake = os.path.join(TOP, "CMakeLists.txt")
     try:
@@ -132,7 +133,8 @@ def quon_version(exe=None):
     except OSError:
         m = None
     if m:
-        return m.group(1), f"project version in {cmake} (no quon program found)"
+        return m.group(1), f"project version in {cmake} (no quon program " \
+            "found)"
     return "unknown", "no quon program and no source tree found"
 
 
@@ -148,6 +150,9 @@ def _time_axis(labels, path):
     months = labels[1:] if steady else labels
     keys = []
     for label in months:
+        if label.startswith("Steady"):
+            raise R.InputError(path, "a second steady period (an appended "
+                               "file?)")
         if R.period_label(label) != label:
             raise R.InputError(path, f"period '{label.strip()}' is neither "
                                "'Steady' nor a month")
@@ -367,11 +372,11 @@ class Export:
         return out
 
     def _wel_variables(self):
-        attrs = {"units": "ft3 s-1", "source_file": self.p.well,
-                 "long_name": "pumping rate of the cell as the WEL file gives "
-                 "it: cubic feet per second, withdrawal negative, 0 where no "
-                 "well is listed", "comment": "NaN where the file shows "
-                 "asterisks"}
+        self.wel_attrs = attrs = {
+            "units": "ft3 s-1", "source_file": self.p.well,
+            "long_name": "pumping rate of the cell as the WEL file gives it: "
+            "cubic feet per second, withdrawal negative, 0 where no well is "
+            "listed", "comment": "NaN where the file shows asterisks"}
         v = self.w.variable("pumping", ("time", "y", "x"), "f8",
                             dict(attrs, cell_methods="time: mean"))
         n = self.w.nc.createVariable("well_count", "i4", ("time",))
@@ -384,7 +389,8 @@ class Export:
 
     def stress_periods(self):
         """Every period of every RCH file and of the WEL file, one period at
-        a time; the steady arrays also as GeoTIFFs."""
+        a time; the steady arrays also as GeoTIFFs. The WEL file's periods
+        must be those of the RCH files."""
         rch = self._rch_variables()
         wel = iter(R.wel_periods(self.wel)) if self.wel else None
         if wel:
@@ -413,6 +419,7 @@ class Export:
             if t < 0:
                 pumping_steady[:] = grid
                 pumping_steady.setncattr("well_count", np.int32(len(rates)))
+                self.w.tiff("pumping_steady", grid, self.wel_attrs)
             else:
                 pumping[t] = grid
                 counts[t] = len(rates)
@@ -466,7 +473,7 @@ class Export:
             if header:
                 values = np.arange(len(names) + 1)
                 words = [zero] + [_flag_word(n[:keep].rstrip())
-                                       for n in names]
+                                  for n in names]
             else:
                 values = np.unique(grid)
                 words = ["inactive" if c == 0 else
