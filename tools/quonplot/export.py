@@ -312,12 +312,12 @@ class Export:
             labels = [p[0] for p in R.wel_periods(self.wel)]
         else:
             raise R.InputError(self.par, "names no RCH and no WEL file")
+        self.labels = labels
+        self.months, self.steady = _time_axis(labels, source)
         for rch in self.rch[1:]:
             if rch.labels != labels:
                 raise R.InputError(rch.path, "its periods are not those of "
                                    f"{source}")
-        self.labels = labels
-        self.months, self.steady = _time_axis(labels, source)
 
     def time(self):
         """The transient time axis with its bounds and period lengths, and
