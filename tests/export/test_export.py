@@ -12,6 +12,7 @@ import numpy as np
 import pytest
 import xarray as xr
 from conftest import BUILD, quon_export
+from osgeo import gdal
 
 from quonplot import readers as R
 
@@ -84,8 +85,8 @@ def test_store_grids_to_the_last_bit(run4, run1, exported):
                     else np.array(path.read_text().split(), dtype=float)
                 assert want.max() > 0
                 assert nc[var][k].tobytes() == want.tobytes()
-                tif = exported / label / f"{var}_{year}.tif"
-                assert tif.exists()
+                tif = gdal.Open(str(exported / label / f"{var}_{year}.tif"))
+                assert tif.ReadAsArray().tobytes() == want.tobytes()
 
 
 def gdalinfo(target):
