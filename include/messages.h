@@ -73,6 +73,34 @@ inline constexpr M USE_STORE = "FILE store file";
 inline constexpr M USE_ANNPUMP = "ANNPUMP table";
 inline constexpr M USE_STATEFILE = " data file";
 
+// Inputs and outputs kept apart, stopped and concurrent runs, inputs that
+// are not files
+inline constexpr M OUTPUT_IS_INPUT =
+    "An output is a file the run reads, writing it would destroy it: ";
+inline constexpr M OUTPUT_TWICE =
+    "One file opened for two outputs, one would overwrite the other: ";
+inline constexpr M INPUT_IS_OUTPUT =
+    "An input is a file this run wrote, its data would be wrong: ";
+inline constexpr M USE_INPUT = "a file the run reads";
+inline constexpr M REPORT_IS_INPUT =
+    "fort.2 is a file this run reads: the report records were not written "
+    "to it";
+inline constexpr M NOT_REGULAR =
+    "Not a regular file, quon reads only files (a pipe or device would hang "
+    "the run): ";
+inline constexpr M RUN_LOCKED =
+    "Another quon run is working in this folder; this run would overwrite "
+    "its outputs and is not started";
+inline constexpr M STOPPED_BY = "Run stopped by signal ";
+inline constexpr M HELD_NONE =
+    "The RCH and WEL files hold no period; they are incomplete";
+inline constexpr M HELD_PERIODS = "The RCH and WEL files hold periods 1 to ";
+inline constexpr M HELD_OF = " of ";
+inline constexpr M HELD_INCOMPLETE = "; they are incomplete";
+inline constexpr M OUTPUT_NAME_TOO_LONG =
+    "Output file name longer than the name quon keeps, the file would land "
+    "elsewhere: ";
+
 // Summary at the end of a run
 inline constexpr M SUMMARY_REPORTS = "quon: this run made reports: ";
 inline constexpr M SUMMARY_FIRST = "quon:   the first: ";

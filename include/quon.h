@@ -128,6 +128,7 @@ struct ZoneShape {
 // the identity and v[0][0] is the precipitation grid itself.
 struct FunctionTable {
   int rows = 0;
+  int nsoil = 0; // soils the table was made for
   std::array<std::array<std::array<double, MAXTABROW>, 2>, MAXSOIL + 1> v{};
   const double *grid() const { return v[0][0].data(); }
 };

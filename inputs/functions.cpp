@@ -314,8 +314,15 @@ void readfunction(Run &run) {
   }
 
   check_table(t, nsoil);
-  if (side_output_allowed(run, USE_FUNTABLE, name.trimmed()))
-    write_table(run, name.trimmed(), nsoil);
+  t.nsoil = nsoil;
+  run.funtable_due = true;
+}
+
+void write_function_table(Run &run) {
+  if (!run.funtable_due || run.dry)
+    return;
+  run.funtable_due = false;
+  write_table(run, run.usedname[USE_FUNTABLE].trimmed(), run.functions.nsoil);
 }
 
 } // namespace quon

@@ -200,8 +200,14 @@ void readterrain(Run &run) {
     }
   }
 
-  if (side_output_allowed(run, USE_TERPLOT, plotfile.trimmed()))
-    write_plot(run, plotfile.trimmed());
+  run.terplot_due = true;
+}
+
+void write_terrain_plot(Run &run) {
+  if (!run.terplot_due || run.dry)
+    return;
+  run.terplot_due = false;
+  write_plot(run, run.usedname[USE_TERPLOT].trimmed());
 }
 
 } // namespace quon

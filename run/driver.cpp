@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "calendar.h"
 #include "fmt.h"
 #include "guard.h"
+#include "inputs.h"
 #include "krige.h"
 #include "messages.h"
 #include "period.h"
@@ -73,7 +75,9 @@ constexpr std::string_view HELP =
     "  --strict   every report ends the run (exit 1); reports found while\n"
     "             reading the settings are all made first\n"
     "\n"
-    "Exit status: 0 done, 1 the run ended early, 2 no parameter file.\n";
+    "Exit status: 0 done, 1 the run ended early (or another run works in\n"
+    "the folder), 2 no parameter file, 128 + the signal when stopped by\n"
+    "SIGTERM, SIGINT or SIGHUP.\n";
 
 // The tolerance of the month multiplier sum: 1.0E-10 held in single
 // precision (1.000000013351432E-10), the value the check has always used.
@@ -88,6 +92,100 @@ struct IntText {
     v = {c, std::size_t(r.ptr - c)};
   }
 };
+
+// ---- Signals
+// ------------------------------------------------------------------
+
+// The signal that asked the run to stop (0: none). The handler only sets it;
+// the run looks at it between periods and ends there, so that the model
+// files end on a whole period and fort.2 says why they end.
+volatile std::sig_atomic_t stop_signal = 0;
+constexpr int STOP_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void on_stop_signal(int sig) { stop_signal = sig; }
+
+// Catches the stop signals for the length of a run. A second signal of a
+// kind ends the process at once (SA_RESETHAND), as an impatient user wants.
+class SignalCatch {
+public:
+  SignalCatch() {
+    stop_signal = 0;
+    struct sigaction sa {};
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    for (int i = 0; i < 3; ++i)
+      sigaction(STOP_SIGNALS[i], &sa, &old_[i]);
+  }
+  ~SignalCatch() {
+    for (int i = 0; i < 3; ++i)
+      sigaction(STOP_SIGNALS[i], &old_[i], nullptr);
+    stop_signal = 0;
+  }
+  SignalCatch(const SignalCatch &) = delete;
+  SignalCatch &operator=(const SignalCatch &) = delete;
+
+private:
+  struct sigaction old_[3];
+};
+
+std::string_view signal_name(int sig) {
+  switch (sig) {
+  case SIGTERM:
+    return "SIGTERM";
+  case SIGINT:
+    return "SIGINT";
+  case SIGHUP:
+    return "SIGHUP";
+  default:
+    return "?";
+  }
+}
+
+// Ends the run (status 128 + the signal) when a stop signal came: the
+// record names the signal and the last period the model files hold.
+void check_stop(const Run &run) {
+  const int sig = stop_signal;
+  if (sig == 0)
+    return;
+  Detail t;
+  t.text(signal_name(sig)).text(" (").integer(sig).text("), ");
+  if (run.model_open)
+    t.text("the last period written: ")
+        .integer(run.periods_done)
+        .text(msg::HELD_OF)
+        .integer(run.periods_total);
+  else
+    t.text("before the first period");
+  try {
+    endrun(msg::STOPPED_BY, t.view());
+  } catch (const RunEnd &) {
+    throw RunEnd{128 + sig};
+  }
+}
+
+// After an early end with the model files open: which periods they hold,
+// on the console and in fort.2, so that a shorter file is never taken for
+// a finished shorter run.
+void say_periods_held(const Run &run) {
+  Detail t;
+  if (run.periods_done == 0)
+    t.text(msg::HELD_NONE);
+  else
+    t.text(msg::HELD_PERIODS)
+        .integer(run.periods_done)
+        .text(msg::HELD_OF)
+        .integer(run.periods_total)
+        .text(msg::HELD_INCOMPLETE);
+  console_line(t.view());
+  char buf[160];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(t.view());
+  try {
+    report_record(rec.view());
+  } catch (const RunEnd &) { // fort.2 lost: the console has said it
+  }
+}
 
 // Ends the run when a model file has lost a write.
 void check_written(const OutFile &f) {
@@ -165,6 +263,7 @@ void open_model_files(Run &run) {
     endrun(msg::NO_WELL_FILE);
   if (!run.wel.open(run.wellname.full(), append))
     endrun(msg::CANNOT_OPEN, run.wellname.trimmed());
+  run.model_open = true;
   if (!append) {
     char *p = fmt::i(buf, MAXWEL, 10);
     p = fmt::i(p, run.iwelcb, 10);
@@ -186,6 +285,15 @@ void open_model_files(Run &run) {
       f.endl();
     }
   }
+}
+
+// The files the settings name beside the model files: the function table,
+// the terrain plot and the sub-area budget files with their header lines.
+void write_side_files(Run &run) {
+  write_function_table(run);
+  write_terrain_plot(run);
+  if (run.has_subarea)
+    subarea_headers(run);
 }
 
 void check_model_files(const Run &run) {
@@ -212,7 +320,9 @@ void steady_period(Run &run, Progress &progress) {
   period(run, s, "Steady ", "steady", "steady", -1, run.periodlen,
          run.steady_mult);
   check_model_files(run);
+  run.periods_done = 1;
   progress.update(0, 0, 1);
+  check_stop(run);
   budget(run, "SS  ", s);
 }
 
@@ -315,7 +425,9 @@ void transient_year(Run &run, int y, Progress &progress, int &done) {
     period(run, run.recharge, vlabel, vpart, year, y, run.periodlen,
            run.month[m - 1]);
     check_model_files(run);
+    run.periods_done = done + 1;
     progress.update(y, m, ++done);
+    check_stop(run);
   }
 
   if (run.has_subarea) {
@@ -369,6 +481,16 @@ int run_program(Run &run, const Options &opt) {
     error(msg::USAGE);
   if (opt.param == nullptr)
     return 2;
+  // fort.2 keeps its records until the settings are checked: it may be a
+  // file the run reads, and an earlier run's report must not be emptied by
+  // a run that ends before it has one of its own.
+  hold_report();
+  // One run at a time in a folder: a second would write the same outputs.
+  if (!opt.check && !lock_folder()) {
+    console_line(msg::RUN_LOCKED);
+    close_report(); // the other run's fort.2 is not this run's to write
+    return 1;
+  }
   if (!run.param.open(opt.param)) {
     error(msg::OPEN_PARAM);
     return 2;
@@ -376,9 +498,8 @@ int run_program(Run &run, const Options &opt) {
   run.dry = opt.check;
   run.strict = opt.strict;
   run.usedname[USE_PARAM].set(opt.param);
-  // A report file of an earlier run must not pass for this run's.
-  open_report();
   read_parameters(run);
+  check_stop(run);
   post_read_checks(run);
   if (!run.dry)
     warn_state_folders(run);
@@ -414,7 +535,13 @@ int run_program(Run &run, const Options &opt) {
     std::puts("Result: the run would go through to its last period");
     return 0;
   }
+  // The settings are checked: the report and the side files they name
+  // replace the earlier run's now.
+  if (!release_report())
+    throw RunEnd{1};
+  write_side_files(run);
   prepare_kriging(run);
+  check_stop(run);
 
   open_model_files(run);
   const bool steady = run.steady_start > 0;
@@ -424,7 +551,8 @@ int run_program(Run &run, const Options &opt) {
           : int(std::min<long long>(static_cast<long long>(run.trans_end) -
                                         run.trans_start + 1,
                                     NYEARS));
-  Progress progress((steady ? 1 : 0) + 12 * years);
+  run.periods_total = (steady ? 1 : 0) + 12 * years;
+  Progress progress(run.periods_total);
   int done = steady ? 1 : 0;
   if (steady)
     steady_period(run, progress);
@@ -471,14 +599,30 @@ int quon_main(int argc, char **argv) {
   std::unique_ptr<Run> run = make_run();
   reset_reports();
   set_report_dry(opt.check);
+  guard_files();
   int status = 0;
-  try {
-    status = run_program(*run, opt);
-  } catch (const RunEnd &e) {
-    status = e.status;
+  {
+    SignalCatch signals;
+    try {
+      status = run_program(*run, opt);
+    } catch (const RunEnd &e) {
+      status = e.status;
+    }
   }
+  // A run that ended while the settings were read: its records go to
+  // fort.2 now, unless fort.2 is one of its inputs.
+  if (status != 0 && status != 2) {
+    try {
+      release_report();
+    } catch (const RunEnd &) {
+    }
+  }
+  if (status != 0 && status != 2 && run->model_open)
+    say_periods_held(*run);
   close_quietly(*run);
   close_report();
+  unguard_files();
+  release_folder();
   set_report_dry(false);
   if (status != 2)
     print_summary(*run, status);

@@ -55,6 +55,17 @@ constexpr bool PUMPED[NKIND] = {true, false, false, true,
 constexpr bool ANNUAL[NKIND] = {true,  true,  true,  true,
                                 false, false, false, false};
 
+// True when the span's years lie in the table, so that walking them reads
+// a bounded number of files.
+bool spans_runnable(const Run &run) {
+  if (has_steady(run) &&
+      (run.steady_end < run.steady_start || run.steady_start < FIRSTYEAR ||
+       run.steady_end > LASTYEAR))
+    return false;
+  return run.trans_start > run.trans_end ||
+         (run.trans_start >= FIRSTYEAR && run.trans_end <= LASTYEAR);
+}
+
 bool reads(const Run &run, int state, int kind) {
   return !PUMPED[kind] || run.pumpflag[std::size_t(state)] != 0;
 }
@@ -252,13 +263,23 @@ void check_files(Run &run, Stopper &stop) {
   for (int u = NINPUTUSE; u < NFILEUSE; ++u)
     nf.add(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
 
-  // Outputs against every named file before them.
-  for (int i = nf.ninputs; i < nf.n; ++i)
+  // Outputs against every named file before them, then, by device and
+  // inode, against every other file the run reads: a file a keyword named
+  // before it was named again, and the per-state files of the span.
+  for (int i = nf.ninputs; i < nf.n; ++i) {
+    bool input = false;
     for (int j = 0; j < i; ++j) {
       const Named &a = nf.f[std::size_t(j)], &b = nf.f[std::size_t(i)];
-      if (same_file(a.key, b.key))
+      if (same_file(a.key, b.key)) {
         two_uses(stop, a.name, a.use, a.number, b.name, b.use, b.number);
+        input = input || j < nf.ninputs;
+      }
     }
+    const Named &b = nf.f[std::size_t(i)];
+    const std::string_view in = input_named(b.key);
+    if (!input && !in.empty())
+      two_uses(stop, in, msg::USE_INPUT, 0, b.name, b.use, b.number);
+  }
 
   // The per-year families.
   const bool span = run.trans_start <= run.trans_end;
@@ -327,6 +348,40 @@ void check_files(Run &run, Stopper &stop) {
       use.text(f.use);
       two_uses(stop, path.view(), msg::USE_STORE, a + 1, path.view(),
                use.view(), 0);
+    }
+  }
+}
+
+// The per-year outputs of the span against the files the run reads.
+void check_year_outputs(Run &run, Stopper &stop) {
+  // The per-year outputs of every year that exist (or that a link names)
+  // against the files the run reads, by device and inode.
+  const int found = stop.count();
+  if (run.trans_start <= run.trans_end && spans_runnable(run)) {
+    static FileKey key; // a few KB: kept off the stack
+    for (int y = run.trans_start; y <= run.trans_end; ++y) {
+      char y4[8];
+      const std::string_view year(y4, std::size_t(year_label(y4, y) - y4));
+      auto against = [&](std::string_view use, int number, Detail &path) {
+        if (!file_key(path.view(), key))
+          return;
+        const std::string_view in = input_named(key);
+        if (!in.empty())
+          two_uses(stop, in, msg::USE_INPUT, 0, path.view(), use, number);
+      };
+      for (int a = 0; a < (run.nstore == 3 ? 3 : 0); ++a) {
+        Detail path;
+        path.text(run.storedir.trimmed()).text("/").text(year).text(".");
+        path.text(run.storenames[std::size_t(a)].trimmed());
+        against(msg::USE_STORE, a + 1, path);
+      }
+      if (run.annpump) {
+        Detail path;
+        path.text(year).text(".csv");
+        against(msg::USE_ANNPUMP, 0, path);
+      }
+      if (stop.count() > found || y == run.trans_end)
+        break; // one year's clash tells it; never step past INT_MAX
     }
   }
 }
@@ -451,7 +506,16 @@ void check_settings(Run &run, Stopper &stop) {
   check_spans(run, stop);
   check_stations(run, stop);
   check_terrain_places(run, stop);
+  // Every per-state file of the span that exists is an input no output may
+  // land on; from now on the readers note no more inputs.
+  if (spans_runnable(run))
+    for_each_state_file(run, [](int, int, std::string_view,
+                                std::string_view path) { note_input(path); });
+  seal_inputs();
+  const int before = stop.count();
   check_files(run, stop);
+  if (stop.count() == before) // a name clash of the families says it
+    check_year_outputs(run, stop);
 }
 
 namespace {
@@ -566,8 +630,9 @@ int inventory(Run &run, Stopper &stop) {
   for (auto &s : counts)
     for (FileCount &c : s)
       c = FileCount{};
-  const bool spans_ok = stop.count() == 0;
-  if (spans_ok)
+  // Read even when other conditions were found: a damaged data file must
+  // not hide beside them.
+  if (spans_runnable(run))
     for_each_state_file(run, [&](int k, int kind, std::string_view part,
                                  std::string_view path) {
       FileCount &c = counts[std::size_t(k)][std::size_t(kind)];

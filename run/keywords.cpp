@@ -227,7 +227,6 @@ void kw_budget(Run &run, std::string_view line) {
   run.zoneshape[USE_SUBAREA] = last_zone_shape();
   run.subnames[0].set("nonOsken");
   run.has_subarea = true;
-  subarea_headers(run);
 }
 
 void kw_stations(Run &run, std::string_view) { readstation(run); }

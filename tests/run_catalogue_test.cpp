@@ -36,6 +36,8 @@ enum Outcome {
   Stops, // exit 1 during the periods: `said` on the console, `record` (or
          // `said`) in fort.2
   NoRun, // exit 2, `said` on the console
+  Keeps, // exit 1 before the first period, `said` on the console, and
+         // every file there before the run (fort.2 aside) as it was
 };
 
 struct Row {
@@ -143,6 +145,11 @@ protected:
                     " > /dev/null"),
               1)
         << row.mistake;
+    // What every file held before the run (links followed).
+    if (row.outcome == Keeps)
+      shell("cd " + dir +
+            " && find . -path ./fort.2 -prune -o \\( -type f "
+            "-o -type l \\) -exec md5sum {} + > ../sums.txt 2> /dev/null");
     // A run that hangs fails the row instead of the whole test program.
     const int st = shell("cd " + dir + " && timeout 60 " + QUON +
                          " quon.par > /dev/null 2> ../err.txt");
@@ -152,7 +159,7 @@ protected:
     const auto holds = [](std::string_view s, std::string_view text) {
       return s.find(text) != std::string::npos;
     };
-    constexpr int status[] = {0, 0, 1, 1, 2};
+    constexpr int status[] = {0, 0, 1, 1, 2, 1};
     EXPECT_EQ(st, status[row.outcome]) << err.substr(0, 2000);
     EXPECT_TRUE(holds(err, row.said)) << err.substr(0, 2000);
     switch (row.outcome) {
@@ -181,6 +188,12 @@ protected:
       }
       break;
     case NoRun:
+      break;
+    case Keeps:
+      EXPECT_EQ(shell("cd " + dir + " && md5sum --quiet -c ../sums.txt"), 0)
+          << "an input or an earlier output was changed";
+      for (const std::string &f : MODEL_FILES)
+        EXPECT_EQ(records_after_header(dir + "/" + f), 0) << f;
       break;
     }
     fs::remove_all(dir);
@@ -392,6 +405,48 @@ TEST_F(Catalogue, TextRunFolder) {
        "Cannot write to file 1950.csv"},
       {"function table file is /dev/full", link("/dev/full", "funtable.txt"),
        Goes, "Cannot write file funtable.txt"},
+
+      // ---- No output lands on a file the run reads
+      {"fort.2 a link to the parameter file", link("quon.par", "fort.2"), Keeps,
+       "quon.par (parameter file) and fort.2 (report file)"},
+      {"fort.2 a link to the station file", link("stations.loc", "fort.2"),
+       Keeps, "stations.loc (STATIONS location file) and fort.2 (report file)"},
+      {"parameter file named fort.2",
+       "mv quon.par fort.2 && ln -s fort.2 quon.par", Keeps,
+       "(parameter file) and fort.2 (report file)"},
+      {"IBOUND grid named fort.2",
+       "cp ibound.zon fort.2 && " + par("s/^IBOUND .*/IBOUND fort.2/"), Keeps,
+       "fort.2 (IBOUND grid and report file)"},
+      {"terrain plot on the station file of a later line",
+       par("s/terrain.plt/stations.loc/"), Keeps,
+       "stations.loc (STATIONS location file and TERRAIN plot file)"},
+      {"function table on the grid of a later line",
+       par("/^IBOUND /{h;d}; $G; s/^FUNCTION funtable.txt/FUNCTION "
+           "ibound.zon/"),
+       Keeps, "ibound.zon (IBOUND grid and FUNCTION table file)"},
+      {"sub-area file a link to an input",
+       link("../stations.ppt", "quon/pump.bsn"), Keeps,
+       "quon/pump.bsn (sub-area pumping file)"},
+      {"pumping table a link to an input", link("stations.loc", "1950.csv"),
+       Keeps, "1950.csv (ANNPUMP table)"},
+      {"store file a link to a state file",
+       link("../co/1950.asw", "store/1950.ppt"), Keeps,
+       "store/1950.ppt (FILE store file 1)"},
+      {"WEL file a link to a state file",
+       "ln -s co/1950.asw w.wel && " + par("s/^WELL .*/WELL w.wel/"), Keeps,
+       "co/1950.asw (a file the run reads) and w.wel (WELL file)"},
+      {"WEL file a dangling link to an RCH file",
+       "ln -s precip.rch w.wel && " + par("s/^WELL .*/WELL w.wel/"), Keeps,
+       "w.wel (WELL file) and precip.rch (RECHARGE file 1)"},
+      {"IBOUND given twice, the first grid named as WEL file",
+       "cp ibound.zon ib2.zon && " +
+           par("s/^IBOUND .*/&\\nIBOUND ib2.zon/; s/^WELL .*/WELL ibound.zon/"),
+       Keeps, "ibound.zon (a file the run reads and WELL file)"},
+      {"an early end replaces no side file",
+       "echo old | tee funtable.txt terrain.plt quon/pump.bsn quon/rech.bsn "
+       "&& " +
+           sed("stations.ppt", "/^1950 /d"),
+       Keeps, "no data line for simulated years: 1950"},
   };
   for (const Row &row : rows)
     check(row);

@@ -384,7 +384,9 @@ TEST_F(Driver, EarlyEndKeepsTheRecordsWrittenSoFar) {
   EXPECT_EQ(run_param("WELL model.wel\nRECHARGE model.rch\nIBOUND ibound.txt\n"
                       "SOIL *\nTRANSIENT 1950 1950\n"),
             1);
-  EXPECT_EQ(read_file("fort.2"), " Increase MAXWEL to        14001\n");
+  EXPECT_EQ(read_file("fort.2"), " Increase MAXWEL to        14001\n"
+                                 " The RCH and WEL files hold no period; they "
+                                 "are incomplete\n");
   EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
   const std::vector<std::string> rch = lines_of(read_file("model.rch"));
   ASSERT_EQ(rch.size(), 1u + 2807u);

@@ -159,6 +159,10 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
        "would end the run: The precipitation file has no data line"},
       {"unreadable text grid", "echo 1 2 x > ks/1950.07.pmp", 1,
        "unreadable: ks/1950.07.pmp"},
+      // A damaged data file is read and named beside a name clash.
+      {"damaged data file beside a name clash",
+       "echo 1 2 x > ks/1950.07.pmp && " + par("s/^WELL .*/WELL precip.rch/"),
+       1, "unreadable: ks/1950.07.pmp"},
       {"shifted zone grid", "sed -i '1s/$/\\n/' soil.zon", 0,
        "SOIL grid soil.zon: 1 rows shorter than their fields, 1 lines after"},
   };
