@@ -114,8 +114,12 @@ public:
     sa.sa_handler = on_stop_signal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESETHAND;
-    for (int i = 0; i < 3; ++i)
-      sigaction(STOP_SIGNALS[i], &sa, &old_[i]);
+    for (int i = 0; i < 3; ++i) {
+      sigaction(STOP_SIGNALS[i], nullptr, &old_[i]);
+      // A signal ignored when the run began (nohup) stays ignored.
+      if (old_[i].sa_handler != SIG_IGN)
+        sigaction(STOP_SIGNALS[i], &sa, nullptr);
+    }
   }
   ~SignalCatch() {
     for (int i = 0; i < 3; ++i)

@@ -264,6 +264,9 @@ TEST_F(Catalogue, TextRunFolder) {
       // needs: hang fix
       {"zone grid is /dev/zero", link("/dev/zero", "soil.zon"), Ends,
        "in file soil.zon"},
+      {"zone grid is a pipe", "rm soil.zon && mkfifo soil.zon", Ends,
+       "Not a regular file, quon reads only files (a pipe or device would hang "
+       "the run): soil.zon"},
       {"zone grid one row short", sed("ibound.zon", "$d"), Ends,
        "Error reading file ibound.zon"},
       {"letter in a zone field", sed("soil.zon", "5s/^./x/"), Ends,
@@ -361,6 +364,13 @@ TEST_F(Catalogue, TextRunFolder) {
        "Error reading file ne/steady.mi"},
       {"July cell array cut short", sed("co/1950.07.pmp", "100,$d"), Stops,
        "Error reading file co/1950.07.pmp"},
+      // The row where reading failed, and the periods the model files hold.
+      {"an early end says which periods the model files hold",
+       sed("co/1950.07.pmp", "100,$d"), Stops, "  at row 100",
+       "The RCH and WEL files hold periods 1 to 7 of 13; they are incomplete"},
+      {"cell array is a pipe", "rm co/steady.pmp && mkfifo co/steady.pmp", Ends,
+       "Not a regular file, quon reads only files (a pipe or device would hang "
+       "the run): co/steady.pmp"},
       {"CRLF cell arrays, one without final line end",
        sed("co/1950.07.pmp ks/1950.agw xfactor.dat", R"(s/$/\r/)") + " && " +
            unterminated("ne/1950.07.pmp"),

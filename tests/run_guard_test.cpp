@@ -6,9 +6,13 @@
 // a shell command and runs the real program on it.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include "testutil.h"
 
@@ -16,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using quon::test::read_file;
 using quon::test::shell;
+using quon::test::write_file;
 
 const std::string QUON = QUON_BINARY_DIR "/quon";
 const std::string GEN = QUON_BINARY_DIR "/tools/gen_scenario";
@@ -179,6 +184,59 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
               0)
         << c.what;
   }
+}
+
+// A run stopped by a signal in the middle of its periods says so, with the
+// last period written, and exits with 128 + the signal; a second run in a
+// folder where one is working is refused.
+TEST_F(Guard, StoppedAndConcurrentRunsSaySo) {
+  ASSERT_EQ(shell(GEN + " --out long --seed 2 --years 10 --steady-years 1 "
+                        ">/dev/null"),
+            0);
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    fs::remove("long/precip.rch");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::signal(SIGINT, SIG_DFL);
+      if (chdir("long") == 0 && freopen("err.txt", "w", stderr))
+        execl(QUON.c_str(), "quon", "quon.par", (char *)nullptr);
+      _exit(99);
+    }
+    // A few periods into the run.
+    const auto written = [] {
+      std::error_code ec;
+      const auto n = fs::file_size("long/precip.rch", ec);
+      return ec ? 0 : n;
+    };
+    for (int i = 0; i < 3000 && written() < 2000000; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, sig);
+    int st = 0;
+    ASSERT_EQ(waitpid(pid, &st, 0), pid);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 128 + sig);
+    const std::string fort2 = read_file("long/fort.2");
+    const std::string said = "Run stopped by signal " +
+                             std::string(sig == SIGTERM  ? "SIGTERM"
+                                         : sig == SIGINT ? "SIGINT"
+                                                         : "SIGHUP") +
+                             " (" + std::to_string(sig) +
+                             "), the last period written: ";
+    EXPECT_NE(fort2.find(said), std::string::npos) << fort2.substr(0, 300);
+    EXPECT_NE(fort2.find(" of 121\n The RCH and WEL files hold periods 1 to "),
+              std::string::npos);
+    EXPECT_NE(read_file("long/err.txt").find(said), std::string::npos);
+  }
+
+  write_file("long/fort.2", "the other run's\n");
+  EXPECT_EQ(shell("cd long && flock . " + QUON + " quon.par 2> err.txt"), 1);
+  EXPECT_NE(read_file("long/err.txt")
+                .find("Another quon run is working in "
+                      "this folder"),
+            std::string::npos);
+  EXPECT_EQ(read_file("long/fort.2"), "the other run's\n");
 }
 
 } // namespace

@@ -644,7 +644,9 @@ void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
     double *row = a.data() + std::size_t(i) * std::size_t(std::max(cols, 0));
     if (!read_list(in, row, cols)) {
       in.close();
-      error2(msg::ERROR_READING, file);
+      Detail where;
+      error2(msg::ERROR_READING, file,
+             where.text(msg::AT_ROW).integer(i + 1).view());
     }
   }
   in.close();
