@@ -238,9 +238,12 @@ void readfunction(Run &run) {
 
   Word name;
   int err = 0;
+  const int start = run.linepos;
   charin(name, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::FUNCTION_FILE, run.pline());
+  else
+    end_if_cut(run.pline(), start, WORDLEN);
   run.usedname[USE_FUNTABLE] = name;
   const int type = intin(run.pline(), run.linepos, run.linepos, err);
   if (err != 0 || (type != 1 && type != 2))

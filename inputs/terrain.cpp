@@ -123,9 +123,12 @@ void readterrain(Run &run) {
   if (!have_mult)
     error(msg::ERROR_OPENING_, multfile.trimmed());
 
+  const int start = run.linepos;
   charin(plotfile, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::TERRAIN_PLOT, run.pline());
+  else
+    end_if_cut(run.pline(), start, WORDLEN);
   run.usedname[USE_TERPLOT] = plotfile;
 
   double lo = 0.0, hi = 1.0e100;

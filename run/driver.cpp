@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "budget.h"
 #include "calendar.h"
@@ -255,17 +256,35 @@ void post_read_checks(Run &run) {
   }
 }
 
+// Whether a model file is to be opened to append to: APPEND was given and
+// the file holds something. A new or empty file gets its header line (and
+// a report), since MODFLOW cannot read a package file without it.
+bool appends(const Run &run, std::string_view name) {
+  if (run.append == 0)
+    return false;
+  name = name.substr(0, std::size_t(length0(name)));
+  char c[WORDLEN + 1];
+  std::memcpy(c, name.data(), name.size());
+  c[name.size()] = '\0';
+  struct stat sb;
+  if (::stat(c, &sb) == 0 && (sb.st_size > 0 || !S_ISREG(sb.st_mode)))
+    return true;
+  warn(msg::APPEND_NEW, name);
+  return false;
+}
+
 // Opens the WEL file and the RCH files and writes their header lines (none
-// when appending). A file that cannot be opened ends the run: without it the
-// model would be given a package file that misses every period.
+// when appending to a file that holds something). A file that cannot be
+// opened ends the run: without it the model would be given a package file
+// that misses every period.
 void open_model_files(Run &run) {
-  const bool append = run.append != 0;
   char buf[64];
 
   // Without a name there is no WEL file to give the model.
   if (run.wellname.blank())
     endrun(msg::NO_WELL_FILE);
-  if (!run.wel.open(run.wellname.full(), append))
+  bool append = appends(run, run.wellname.full());
+  if (!run.wel.open(run.wellname.full(), run.append != 0))
     endrun(msg::CANNOT_OPEN, run.wellname.trimmed());
   run.model_open = true;
   if (!append) {
@@ -280,7 +299,8 @@ void open_model_files(Run &run) {
     error(msg::NO_RCH_FILE);
   for (int k = 0; k < run.nrch; ++k) {
     OutFile &f = run.rch[k];
-    if (!f.open(run.rchnames[k].full(), append))
+    append = appends(run, run.rchnames[k].full());
+    if (!f.open(run.rchnames[k].full(), run.append != 0))
       endrun(msg::CANNOT_OPEN, run.rchnames[k].trimmed());
     if (!append) {
       char *p = fmt::i(buf, 1, 10);

@@ -8,6 +8,7 @@
 #include "guard.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -389,6 +390,74 @@ void check_year_outputs(Run &run, Stopper &stop) {
 // ---- Stations and places
 // ------------------------------------------------------
 
+// True when the drift terms of order d (1, then x^k and y^k for k = 1..d)
+// are independent at the n stations, so that the kriging system can be
+// solved: each term, taken at the stations (centred and scaled), must keep
+// more than DRIFTRANKTOL of its length once the terms before it are taken
+// out (Gram-Schmidt, twice for accuracy). Stations on one straight line
+// fail for drift order 1 and 2. Never allocates.
+bool drift_carried(const StationTable &st, int n, int d) {
+  if (d <= 0 || n <= 0)
+    return true;
+  double mx = 0.0, my = 0.0;
+  for (int i = 0; i < n; ++i) {
+    mx += st.x[std::size_t(i)];
+    my += st.y[std::size_t(i)];
+  }
+  mx /= n;
+  my /= n;
+  double scale = 0.0;
+  for (int i = 0; i < n; ++i)
+    scale = std::max({scale, std::fabs(st.x[std::size_t(i)] - mx),
+                      std::fabs(st.y[std::size_t(i)] - my)});
+  if (scale == 0.0)
+    return false;
+  static std::array<std::array<double, MAXSTATION>, 2 * MAXDRIFT + 1> q;
+  const auto dot = [n](const auto &a, const auto &b) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i)
+      s += a[std::size_t(i)] * b[std::size_t(i)];
+    return s;
+  };
+  for (int j = 0; j <= 2 * d; ++j) {
+    auto &col = q[std::size_t(j)];
+    for (int i = 0; i < n; ++i) {
+      const double v = j % 2 == 1 ? (st.x[std::size_t(i)] - mx) / scale
+                                  : (st.y[std::size_t(i)] - my) / scale;
+      col[std::size_t(i)] = j == 0 ? 1.0 : std::pow(v, (j + 1) / 2);
+    }
+    const double before = std::sqrt(dot(col, col));
+    for (int pass = 0; pass < 2; ++pass)
+      for (int k = 0; k < j; ++k) {
+        const double p = dot(q[std::size_t(k)], col);
+        for (int i = 0; i < n; ++i)
+          col[std::size_t(i)] -= p * q[std::size_t(k)][std::size_t(i)];
+      }
+    const double after = std::sqrt(dot(col, col));
+    if (!(after > DRIFTRANKTOL * before))
+      return false;
+    for (int i = 0; i < n; ++i)
+      col[std::size_t(i)] /= after;
+  }
+  return true;
+}
+
+// Stations far outside the grid: reported, the run goes on.
+void warn_far_stations(const StationTable &st, int n) {
+  const double x1 = X0 + NCOL * CELLSIZE, y1 = Y0 + NROW * CELLSIZE;
+  const double far = STATIONFAR * CELLSIZE;
+  for (int i = 0; i < n; ++i) {
+    const double x = st.x[std::size_t(i)], y = st.y[std::size_t(i)];
+    const double dx = std::max({X0 - x, 0.0, x - x1});
+    const double dy = std::max({Y0 - y, 0.0, y - y1});
+    if (std::hypot(dx, dy) > far) {
+      Detail t;
+      t.text(st.name[std::size_t(i)].trimmed()).text(" at ").real(x);
+      warn(msg::STATION_FAR, t.text(" ").real(y).view());
+    }
+  }
+}
+
 void check_stations(Run &run, Stopper &stop) {
   const StationTable &st = run.stations;
   if (!st.given)
@@ -400,7 +469,15 @@ void check_stations(Run &run, Stopper &stop) {
         " needed for drift order ");
     t.integer(st.drift);
     stop.stop(msg::TOO_FEW_STATIONS, t.view());
+  } else if (st.drift <= MAXDRIFT &&
+             !drift_carried(st, std::min(st.count, MAXSTATION), st.drift)) {
+    Detail t;
+    t.text("drift order ").integer(st.drift).text(" with these ");
+    t.integer(st.count).text(" stations (on one straight line, or on one "
+                             "curve of the drift's order)");
+    stop.stop(msg::STATION_LAYOUT, t.view());
   }
+  warn_far_stations(st, std::clamp(st.count, 0, MAXSTATION));
   const int n = std::clamp(st.count, 0, MAXSTATION);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < i; ++j)
@@ -502,8 +579,32 @@ void Stopper::stop(std::string_view msg, std::string_view tail) {
   out(t.text("  would end the run: ").text(msg).view(), tail);
 }
 
+// A state folder that exists but is a file, or cannot be read: every file
+// of the state would count as zeros, so the run ends naming it. A folder
+// that does not exist is only reported (warn_state_folders).
+void check_state_folders(const Run &run, Stopper &stop) {
+  if (!has_steady(run) && run.trans_start > run.trans_end)
+    return;
+  for (int k = 0; k < NSTATE; ++k) {
+    const std::string_view dir = state_dir(run, k);
+    char c[WORDLEN + 1];
+    std::memcpy(c, dir.data(), dir.size());
+    c[dir.size()] = '\0';
+    struct stat sb;
+    if (::stat(c, &sb) != 0)
+      continue;
+    Detail t;
+    t.text(run.statecode[std::size_t(k)].full()).text(" ").text(dir);
+    if (!S_ISDIR(sb.st_mode))
+      stop.stop(msg::STATE_FOLDER_NOT_FOLDER, t.view());
+    else if (::access(c, R_OK | X_OK) != 0)
+      stop.stop(msg::STATE_FOLDER_UNREADABLE, t.view());
+  }
+}
+
 void check_settings(Run &run, Stopper &stop) {
   check_spans(run, stop);
+  check_state_folders(run, stop);
   check_stations(run, stop);
   check_terrain_places(run, stop);
   // Every per-state file of the span that exists is an input no output may
@@ -806,7 +907,7 @@ void warn_state_folders(Run &run) {
     if (!dir.empty())
       std::memcpy(c, dir.data(), dir.size());
     c[dir.size()] = '\0';
-    if (::stat(c, &sb) == 0 && S_ISDIR(sb.st_mode))
+    if (::stat(c, &sb) == 0) // one that is a file ends the run
       continue;
     Detail t;
     t.text(run.statecode[std::size_t(k)].full()).text(" ").text(dir);

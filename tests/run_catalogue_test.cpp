@@ -264,6 +264,13 @@ TEST_F(Catalogue, TextRunFolder) {
       // needs: hang fix
       {"zone grid is /dev/zero", link("/dev/zero", "soil.zon"), Ends,
        "in file soil.zon"},
+      {"short row in the budget zone grid", sed("budget.zon", "51s/.$//"), Goes,
+       "Rows shorter than their fields in a zone grid, the missing cells are "
+       "zone 0: budget.zon, first short row 50 (1 row)"},
+      {"short rows in the sub-area grid", sed("subarea.zon", "71,72s/.$//"),
+       Goes, "zone 0: subarea.zon, first short row 70 (2 rows)"},
+      {"state folder is a file", "rm -r ks && touch ks", Ends,
+       "State data folder is a file, its data cannot be read: ks ks"},
       {"zone grid is a pipe", "rm soil.zon && mkfifo soil.zon", Ends,
        "Not a regular file, quon reads only files (a pipe or device would hang "
        "the run): soil.zon"},
@@ -306,6 +313,22 @@ TEST_F(Catalogue, TextRunFolder) {
       {"negative precipitation",
        sed("stations.ppt", "s/^1950 18.35/1950 -18.35/"), Goes,
        "Invalid precip data 1950 -18.35"},
+      {"second line for a year in the precipitation file",
+       sed("stations.ppt", "/^1950 /p"), Goes,
+       "Two data lines for one year in the precipitation file, the later is "
+       "used: stations.ppt, year 1950 on lines "},
+      {"stations on one straight line",
+       "awk '/^[A-Z][A-Z]_/{$3=\"14200000\"}1' stations.loc > t && "
+       "mv t stations.loc",
+       Ends,
+       "The station layout cannot carry the drift order of the kriging, "
+       "its system is singular: drift order 1 with these 6 stations"},
+      {"station far from the grid",
+       "awk '/^CO_001/{$2=\"100000000\"}1' stations.loc > t && "
+       "mv t stations.loc",
+       Goes,
+       "A station lies more than 100 grid widths from the grid: CO_001 "
+       "at 1e+08 "},
       {"precipitation years in reverse order",
        sed("stations.ppt", "/^1949/{h;d}; /^1950/G"), Same},
       {"CRLF station and terrain files",
@@ -377,15 +400,32 @@ TEST_F(Catalogue, TextRunFolder) {
        Same},
       {"letter in the XFACTOR grid", sed("xfactor.dat", "3s/^1 /x /"), Ends,
        "Error reading file xfactor.dat"},
-      // The run goes through: a finite rate keeps its widened field.
+      // No cell holds such an amount: the run ends before it fills the
+      // tables with asterisks.
       {"huge finite well rate",
        "awk 'NR==34{$51=\"1e300\"}1' co/steady.pmp > t && mv t co/steady.pmp",
-       Goes},
-      // needs: WEL guard (two states' rates sum to infinity in one cell)
+       Ends,
+       "A value no cell can hold (magnitude above 1e15), the file is "
+       "damaged or of the other byte order: co/steady.pmp"},
       {"well rate not finite",
        "awk 'NR==34{$51=\"1.7e308\"}1' co/steady.pmp > t && "
-       "cp t co/steady.pmp && mv t ks/steady.pmp",
-       Stops, "quon.wel, period Steady"},
+       "cp t t2 && mv t co/steady.pmp && mv t2 ks/steady.pmp",
+       Ends,
+       "magnitude above 1e15), the file is damaged or of the other byte "
+       "order: co/steady.pmp"},
+      {"extra value in a row of a cell array",
+       "awk 'NR==34{$0=$0\" 7\"}1' co/steady.pmp > t && mv t co/steady.pmp",
+       Goes,
+       "Values left over in a cell array file, every later value would "
+       "be shifted: co/steady.pmp, row 34, 1 value",
+       "WARNING: Values left over in a cell array file"},
+      {"header line in a cell array", sed("co/1950.07.pmp", "1i 165 326"), Goes,
+       "shifted: co/1950.07.pmp, row 1, 2 values"},
+      {"decimal comma in a cell array", sed("ks/steady.pmp", "3s/^0 /53,04 /"),
+       Goes, "shifted: ks/steady.pmp, row 1, 1 value"},
+      {"values after the last row",
+       "cp ne/steady.mi t && echo 1 2 3 >> t && mv t ne/steady.mi", Goes,
+       "shifted: ne/steady.mi, after row 165, 3 values"},
 
       // ---- Outputs
       {"WEL file in a missing folder", par("s/^WELL .*/WELL nodir\\/quon.wel/"),
@@ -415,6 +455,18 @@ TEST_F(Catalogue, TextRunFolder) {
        "Cannot write to file 1950.csv"},
       {"function table file is /dev/full", link("/dev/full", "funtable.txt"),
        Goes, "Cannot write file funtable.txt"},
+      {"APPEND to model files that do not exist", par("s/^WELL .*/&\\nAPPEND/"),
+       Goes,
+       "APPEND to a file that is new or empty: its header line is written: "
+       "quon.wel"},
+      {"WEL file name longer than the name kept",
+       par("s/^WELL .*/WELL " + std::string(300, 'w') + "/"), Ends,
+       "Output file name longer than the name quon keeps, the file would land "
+       "elsewhere: WELL www"},
+      {"store name longer than the name kept",
+       par("s/^FILE store ppt/FILE store precipitation_grids/"), Ends,
+       "Output file name longer than the name quon keeps, the file would land "
+       "elsewhere: FILE store precipitation_grids"},
 
       // ---- No output lands on a file the run reads
       {"fort.2 a link to the parameter file", link("quon.par", "fort.2"), Keeps,
@@ -482,6 +534,12 @@ TEST_F(Catalogue, UnformattedRunFolder) {
        "Cannot open file co/steady.pmp"},
       {"cell array is /dev/zero", link("/dev/zero", "co/steady.pmp"), Ends,
        "Cannot read file co/steady.pmp"},
+      // 1e284 where a value of the other byte order lands.
+      {"value of the other byte order",
+       poke("co/steady.pmp", 804, 8, R"(\177\107\054\033\004\205\345\172)"),
+       Ends,
+       "A value no cell can hold (magnitude above 1e15), the file is "
+       "damaged or of the other byte order: co/steady.pmp"},
       // Accepted as the Fortran runtime accepts them: the first 53,790
       // values of a longer record, and a record without its trailing word.
       {"record longer than the grid",

@@ -13,6 +13,7 @@
 
 #include "calendar.h"
 #include "io.h"
+#include "messages.h"
 #include "quon.h"
 #include "run.h"
 #include "testutil.h"
@@ -358,8 +359,9 @@ TEST_F(Driver, AnnualTableThatCannotBeCreatedEndsTheRun) {
   EXPECT_TRUE(said("Cannot open file 1950.csv")) << err;
 }
 
-// Months whose wells are all finite can still sum past the largest double
-// over the year: the pumping table ends the run rather than show it.
+// Months whose wells could sum past the largest double over the year never
+// get that far: a value beyond the bound of a cell ends the run as its file
+// is read.
 TEST_F(Driver, AnnualTotalThatIsNotFiniteEndsTheRun) {
   write_file("ibound.txt", std::string(NROW, '\n'));
   for (const char *m : {"01", "02"})
@@ -367,8 +369,8 @@ TEST_F(Driver, AnnualTotalThatIsNotFiniteEndsTheRun) {
   EXPECT_EQ(run_param("WELL model.wel\nIBOUND ibound.txt\nSOIL *\nANNPUMP\n"
                       "TRANSIENT 1950 1950\n"),
             1);
-  const std::string text = "Pumping value not finite in file 1950.csv, period "
-                           "1950, row   2, column   4, value Infinity";
+  const std::string text =
+      std::string(msg::CELL_VALUE_TOO_LARGE) + "co/1950.01.pmp";
   EXPECT_TRUE(said(text)) << err;
   close_report();
   EXPECT_EQ(count_of(read_file("fort.2"), text), 1);
