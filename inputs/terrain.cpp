@@ -100,8 +100,9 @@ void write_plot(Run &run, std::string_view name) {
 // cell's class clipped to the minimum first and then to the maximum (so a
 // minimum above the maximum gives the maximum). A kriged value that is not a
 // number takes the minimum. A multiplier file that cannot be opened leaves
-// no locations; a plot file that cannot be opened is reported and not
-// written. An empty multiplier file ends the run. Does not allocate.
+// no locations. The plot file is written later (write_terrain_plot); a
+// plot file name longer than a file name ends the run. An empty multiplier
+// file ends the run. Does not allocate.
 void readterrain(Run &run) {
   Word flagfile, multfile, plotfile, word;
   int err = 0;

@@ -35,7 +35,9 @@ public:
 
   // Opens an existing file for reading. False when the name is all blank,
   // the file is missing or cannot be read. Trailing blanks of the name are
-  // not part of it. Closes any file open before.
+  // not part of it. Closes any file open before. A pipe, socket, terminal
+  // or disk (anything but a regular file, a folder or a memory device such
+  // as /dev/null) ends the run at once, naming it: reading it would hang.
   bool open(std::string_view name);
   void close();
   bool is_open() const;
@@ -78,7 +80,9 @@ public:
 
   // Creates or replaces the file (append = false), or opens it to add at its
   // end, creating it if missing (append = true). False when the name is all
-  // blank or the file cannot be opened. Closes any file open before.
+  // blank or the file cannot be opened (a pipe nobody reads included).
+  // Closes any file open before. An existing file is emptied only after the
+  // run's guard (below) has found it is no input and no other output.
   bool open(std::string_view name, bool append = false);
   bool is_open() const;
 
