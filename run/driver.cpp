@@ -109,8 +109,12 @@ extern "C" void on_stop_signal(int sig) { stop_signal = sig; }
 // kind ends the process at once (SA_RESETHAND), as an impatient user wants.
 class SignalCatch {
 public:
-  SignalCatch() {
+  // Nothing is caught when off (a dry run writes nothing: a signal may end
+  // it at once).
+  explicit SignalCatch(bool on) : on_(on) {
     stop_signal = 0;
+    if (!on)
+      return;
     struct sigaction sa {};
     sa.sa_handler = on_stop_signal;
     sigemptyset(&sa.sa_mask);
@@ -123,7 +127,7 @@ public:
     }
   }
   ~SignalCatch() {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3 && on_; ++i)
       sigaction(STOP_SIGNALS[i], &old_[i], nullptr);
     stop_signal = 0;
   }
@@ -131,6 +135,7 @@ public:
   SignalCatch &operator=(const SignalCatch &) = delete;
 
 private:
+  bool on_;
   struct sigaction old_[3];
 };
 
@@ -626,7 +631,7 @@ int quon_main(int argc, char **argv) {
   guard_files();
   int status = 0;
   {
-    SignalCatch signals;
+    SignalCatch signals(!opt.check);
     try {
       status = run_program(*run, opt);
     } catch (const RunEnd &e) {

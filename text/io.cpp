@@ -789,6 +789,15 @@ void seal_inputs() noexcept {
   rf.noting = false;
   std::sort(rf.inputs.begin(), rf.inputs.end());
   rf.nsorted = rf.inputs.size();
+  // Room for the names of the per-year outputs, so that the periods
+  // allocate nothing (one allocation, whatever the span).
+  try {
+    std::vector<char> names;
+    names.reserve(rf.names.size() + (std::size_t(1) << 16));
+    names.assign(rf.names.begin(), rf.names.end());
+    rf.names.swap(names);
+  } catch (...) {
+  }
 }
 
 bool note_input(std::string_view name) {
