@@ -79,6 +79,58 @@ inline constexpr M MF6_APPEND =
     "MF6 cannot be used with APPEND, the MODFLOW 6 files are written whole "
     "by one run: ";
 
+// Inputs and outputs kept apart, stopped and concurrent runs, inputs that
+// are not files
+inline constexpr M OUTPUT_IS_INPUT =
+    "An output is a file the run reads, writing it would destroy it: ";
+inline constexpr M OUTPUT_TWICE =
+    "One file opened for two outputs, one would overwrite the other: ";
+inline constexpr M INPUT_IS_OUTPUT =
+    "An input is a file this run wrote, its data would be wrong: ";
+inline constexpr M USE_INPUT = "a file the run reads";
+inline constexpr M REPORT_IS_INPUT =
+    "fort.2 is a file this run reads: the report records were not written "
+    "to it";
+inline constexpr M NOT_REGULAR =
+    "Not a regular file, quon reads only files (a pipe or device would hang "
+    "the run): ";
+inline constexpr M RUN_LOCKED =
+    "Another quon run is working in this folder; this run would overwrite "
+    "its outputs and is not started";
+inline constexpr M STOPPED_BY = "Run stopped by signal ";
+inline constexpr M HELD_NONE =
+    "The RCH and WEL files hold no period; they are incomplete";
+inline constexpr M HELD_PERIODS = "The RCH and WEL files hold periods 1 to ";
+inline constexpr M HELD_OF = " of ";
+inline constexpr M HELD_INCOMPLETE = "; they are incomplete";
+// Input mistakes that would shift or drop data silently
+inline constexpr M STATE_FOLDER_NOT_FOLDER =
+    "State data folder is a file, its data cannot be read: ";
+inline constexpr M STATE_FOLDER_UNREADABLE =
+    "State data folder cannot be read, its files would count as zeros: ";
+inline constexpr M LEFTOVER_VALUES =
+    "Values left over in a cell array file, every later value would be "
+    "shifted: ";
+inline constexpr M PRECIP_YEAR_TWICE =
+    "Two data lines for one year in the precipitation file, the later is "
+    "used: ";
+inline constexpr M CELL_VALUE_TOO_LARGE =
+    "A value no cell can hold (magnitude above 1e15), the file is damaged or "
+    "of the other byte order: ";
+inline constexpr M STATION_LAYOUT =
+    "The station layout cannot carry the drift order of the kriging, its "
+    "system is singular: ";
+inline constexpr M STATION_FAR =
+    "A station lies more than 100 grid widths from the grid: ";
+inline constexpr M SHORT_ZONE_ROWS =
+    "Rows shorter than their fields in a zone grid, the missing cells are "
+    "zone 0: ";
+inline constexpr M APPEND_NEW =
+    "APPEND to a file that is new or empty: its header line is written: ";
+inline constexpr M OUTPUT_NAME_TOO_LONG =
+    "Output file name longer than the name quon keeps, the file would land "
+    "elsewhere: ";
+
 // Summary at the end of a run
 inline constexpr M SUMMARY_REPORTS = "quon: this run made reports: ";
 inline constexpr M SUMMARY_FIRST = "quon:   the first: ";

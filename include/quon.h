@@ -49,6 +49,18 @@ inline constexpr int HEADERLEN = 4096; // zone grid header line
 // runaway or binary file (/dev/zero) has longer lines, and skipping them
 // would never end.
 inline constexpr std::size_t MAXRECORD = std::size_t(64) << 20;
+// Largest magnitude of a value in a per-state cell array file: acres or
+// acre-feet in one square-mile cell (640 acres) never come near it, while
+// values of the other byte order or a damaged file do (1e284, 1e300), and
+// would fill the tables with asterisks.
+inline constexpr double MAXCELLVALUE = 1e15;
+// A station farther than this many grid widths from the grid is reported:
+// a coordinate typed in the wrong unit or zone, not a real neighbour.
+inline constexpr int STATIONFAR = 100;
+// The drift terms of the station kriging count as dependent when, after
+// taking out the terms before it, a term keeps less than this share of its
+// length: stations on one straight line cannot carry drift order 1 or 2.
+inline constexpr double DRIFTRANKTOL = 1e-9;
 inline constexpr int FIRSTYEAR = 1910; // first year of the precipitation table
 inline constexpr int LASTYEAR = 2150;  // last year of the precipitation table
 inline constexpr int NYEARS = LASTYEAR - FIRSTYEAR + 1;
@@ -127,6 +139,7 @@ struct StationTable {
 // read as data). Neither is an error; a dry run reports them.
 struct ZoneShape {
   int short_rows = 0;
+  int first_short = 0; // the first short row (1-based), 0 when none
   int extra_lines = 0;
 };
 
@@ -135,6 +148,7 @@ struct ZoneShape {
 // the identity and v[0][0] is the precipitation grid itself.
 struct FunctionTable {
   int rows = 0;
+  int nsoil = 0; // soils the table was made for
   std::array<std::array<std::array<double, MAXTABROW>, 2>, MAXSOIL + 1> v{};
   const double *grid() const { return v[0][0].data(); }
 };

@@ -42,6 +42,14 @@ struct Run {
   // The keyword of a year word that was not a whole number (blank: none).
   Text<NAMELEN> badyear;
 
+  // The side files the settings name, written once they are checked.
+  bool funtable_due = false, terplot_due = false;
+  // The model periods of the run and how many of them the RCH and WEL files
+  // hold, for the message of a run that ends early; model_open once they
+  // are opened.
+  int periods_total = 0, periods_done = 0;
+  bool model_open = false;
+
   // ---- Parameter file and the current line ---------------------------------
   InFile param;       // channel 1
   Text<LINELEN> line; // the current parameter line, blank-padded
@@ -182,11 +190,5 @@ struct Run {
 
 // Allocates one run with every table at its default and the cell centres set.
 std::unique_ptr<Run> make_run();
-
-// Before a side file (function table, terrain plot) is written while the
-// settings are read: false in a dry run (nothing is written); ends the run
-// when the name is a file read as one of the inputs named so far, so that
-// an input is never overwritten. Otherwise true.
-bool side_output_allowed(const Run &run, int use, std::string_view name);
 
 } // namespace quon

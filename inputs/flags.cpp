@@ -153,8 +153,9 @@ void readflags(InFile &in, std::string_view file, ZoneGrid &grid, int nrow,
       in.close();
       error2(msg::ERROR_READING, file);
     }
-    if (rec.size() < std::size_t(width) * std::size_t(ncol))
-      ++shape.short_rows;
+    if (rec.size() < std::size_t(width) * std::size_t(ncol) &&
+        shape.short_rows++ == 0)
+      shape.first_short = r + 1;
   }
   // Lines after the grid are not read as data; they count for the dry
   // run's inventory, since they usually mean rows that slipped.

@@ -225,8 +225,10 @@ double binfind(double v, std::span<const double> xtab,
 // block's data lines into the parameter line, one after another, until a line
 // whose first word is not a number (put back for the keyword loop) or the end
 // of the parameter file. Then fills run.functions: the grid x(j) = (j-1)*0.1
-// in both columns of soil 0, the splines of every soil on it, and writes the
-// table file. Rows past the 64th are reported and dropped; a table longer
+// in both columns of soil 0 and the splines of every soil on it; the table
+// file is written later (write_function_table), and a table file name longer
+// than a file name ends the run. Rows past the 64th are reported and
+// dropped; a table longer
 // than 8192 rows is reported and cut there; a last precipitation value below
 // 0 leaves an empty table (the run's lookups then end it); a block without
 // data rows leaves one row at 0. A table value that is not finite ends the
@@ -238,9 +240,12 @@ void readfunction(Run &run) {
 
   Word name;
   int err = 0;
+  const int start = run.linepos;
   charin(name, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::FUNCTION_FILE, run.pline());
+  else
+    end_if_cut(run.pline(), start, WORDLEN);
   run.usedname[USE_FUNTABLE] = name;
   const int type = intin(run.pline(), run.linepos, run.linepos, err);
   if (err != 0 || (type != 1 && type != 2))
@@ -314,8 +319,15 @@ void readfunction(Run &run) {
   }
 
   check_table(t, nsoil);
-  if (side_output_allowed(run, USE_FUNTABLE, name.trimmed()))
-    write_table(run, name.trimmed(), nsoil);
+  t.nsoil = nsoil;
+  run.funtable_due = true;
+}
+
+void write_function_table(Run &run) {
+  if (!run.funtable_due || run.dry)
+    return;
+  run.funtable_due = false;
+  write_table(run, run.usedname[USE_FUNTABLE].trimmed(), run.functions.nsoil);
 }
 
 } // namespace quon

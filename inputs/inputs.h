@@ -24,19 +24,30 @@ void readflags(InFile &in, std::string_view file, ZoneGrid &grid, int nrow,
 // The shape of the last zone grid readflags() read from a file.
 const ZoneShape &last_zone_shape() noexcept;
 
-// TERRAIN: reads the rest of the parameter line and the files it names,
-// krigs the multipliers onto every classified cell into run.terrain and
-// writes the plot file.
+// TERRAIN: reads the rest of the parameter line and the files it names and
+// krigs the multipliers onto every classified cell into run.terrain. The
+// plot file is written later, by write_terrain_plot.
 void readterrain(Run &run);
+
+// Writes the plot file of the last TERRAIN line, once the settings are read
+// and checked (so that a run that ends before has replaced no file).
+// Reports an open or write failure and goes on; nothing in a dry run or
+// without a TERRAIN line.
+void write_terrain_plot(Run &run);
 
 // STATIONS: reads the rest of the parameter line, the location file and the
 // precipitation file into run.stations.
 void readstation(Run &run);
 
 // FUNCTION: reads the rest of the parameter line and the block's data lines
-// from run.param (putting back the line that ends the block), fills
-// run.functions and writes the function table file.
+// from run.param (putting back the line that ends the block) and fills
+// run.functions. The table file is written later, by write_function_table.
 void readfunction(Run &run);
+
+// Writes the function table file of the last FUNCTION block, once the
+// settings are read and checked. Reports an open or write failure and goes
+// on; nothing in a dry run or without a FUNCTION block.
+void write_function_table(Run &run);
 
 // Fits a spline of the given type (1 linear, else quadratic) through the n
 // points (x, y) and writes its values at xout[0..nout-1] into yout.

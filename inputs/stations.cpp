@@ -112,12 +112,15 @@ void check_precip_header(InFile &in, std::string_view file,
 
 // The precipitation data: a year, then one value per station. Years outside
 // the table are skipped without a report; a later line for a year
-// overwrites an earlier one.
-void read_precip(InFile &in, StationTable &st) {
+// overwrites an earlier one and is reported with both line numbers.
+void read_precip(InFile &in, std::string_view file, StationTable &st) {
   const ReportPlace at(in);
   DataLine line;
   LineKind kind;
+  std::array<int, NYEARS> lineof{}; // the data line of each year
+  int number = 1;                   // the header is line 1
   while (next_line(in, line, kind) && kind != LineKind::end) {
+    ++number;
     if (kind == LineKind::skip)
       continue;
     const std::string_view text = line.view();
@@ -127,6 +130,14 @@ void read_precip(InFile &in, StationTable &st) {
       error(msg::PRECIP_YEAR, line.shown());
     if (year < FIRSTYEAR || year > LASTYEAR)
       continue;
+    int &first = lineof[std::size_t(year - FIRSTYEAR)];
+    if (first > 0) {
+      Detail t;
+      t.text(file).text(", year ").integer(year).text(" on lines ");
+      warn(msg::PRECIP_YEAR_TWICE,
+           t.integer(first).text(" and ").integer(number).view());
+    }
+    first = number;
     st.hasyear[std::size_t(year - FIRSTYEAR)] = true;
     auto &ppt = st.ppt[std::size_t(year - FIRSTYEAR)];
     for (int i = 0; i < st.count; ++i) {
@@ -189,7 +200,7 @@ void readstation(Run &run) {
     std::fill(year.begin(), year.begin() + st.count, 0.0);
 
   if (have_ppt) {
-    read_precip(run.data, st);
+    read_precip(run.data, pptfile.trimmed(), st);
     run.data.close();
   }
 }

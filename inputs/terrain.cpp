@@ -101,8 +101,9 @@ void write_plot(Run &run, std::string_view name) {
 // cell's class clipped to the minimum first and then to the maximum (so a
 // minimum above the maximum gives the maximum). A kriged value that is not a
 // number takes the minimum. A multiplier file that cannot be opened leaves
-// no locations; a plot file that cannot be opened is reported and not
-// written. An empty multiplier file ends the run. Does not allocate.
+// no locations. The plot file is written later (write_terrain_plot); a
+// plot file name longer than a file name ends the run. An empty multiplier
+// file ends the run. Does not allocate.
 void readterrain(Run &run) {
   Word flagfile, multfile, plotfile, word;
   int err = 0;
@@ -124,9 +125,12 @@ void readterrain(Run &run) {
   if (!have_mult)
     error(msg::ERROR_OPENING_, multfile.trimmed());
 
+  const int start = run.linepos;
   charin(plotfile, run.pline(), run.linepos, run.linepos, err);
   if (err != 0)
     error(msg::TERRAIN_PLOT, run.pline());
+  else
+    end_if_cut(run.pline(), start, WORDLEN);
   run.usedname[USE_TERPLOT] = plotfile;
 
   double lo = 0.0, hi = 1.0e100;
@@ -201,8 +205,14 @@ void readterrain(Run &run) {
     }
   }
 
-  if (side_output_allowed(run, USE_TERPLOT, plotfile.trimmed()))
-    write_plot(run, plotfile.trimmed());
+  run.terplot_due = true;
+}
+
+void write_terrain_plot(Run &run) {
+  if (!run.terplot_due || run.dry)
+    return;
+  run.terplot_due = false;
+  write_plot(run, run.usedname[USE_TERPLOT].trimmed());
 }
 
 } // namespace quon

@@ -143,6 +143,16 @@ bool read_cells(Run &run, CellArray &a, std::string_view dir,
     read_unformatted(run, a, path);
   else
     readreal(run.data, path, a, NROW, NCOL, 0);
+  // No cell holds such an amount: values of the other byte order or a
+  // damaged file, which would fill the tables with asterisks.
+  const auto huge = std::find_if(
+      a.begin(), a.end(), [](double v) { return std::fabs(v) > MAXCELLVALUE; });
+  if (huge != a.end()) {
+    const int i = int(huge - a.begin());
+    Detail t;
+    t.cell(i / NCOL + 1, i % NCOL + 1).text(", value ").real(*huge);
+    error2(msg::CELL_VALUE_TOO_LARGE, path, t.view());
+  }
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include "calendar.h"
 #include "fmt.h"
 #include "guard.h"
+#include "inputs.h"
 #include "krige.h"
 #include "messages.h"
 #include "mf6.h"
@@ -90,7 +92,8 @@ constexpr std::string_view HELP =
     "\n"
     "Exit status:\n"
     "  0      the run went through (--check: it would, with no report)\n"
-    "  1      the run ended early (--check: it would end early)\n"
+    "  1      the run ended early (--check: it would end early), or another\n"
+    "         quon run works in the folder\n"
     "  2      no parameter file, it cannot be opened, or an unknown option\n"
     "  3      --check: the run would go through, but with reports\n"
     "  128+n  stopped by signal n\n";
@@ -108,6 +111,109 @@ struct IntText {
     v = {c, std::size_t(r.ptr - c)};
   }
 };
+
+// ---- Signals
+// ------------------------------------------------------------------
+
+// The signal that asked the run to stop (0: none). The handler only sets it;
+// the run looks at it between periods and ends there, so that the model
+// files end on a whole period and fort.2 says why they end.
+volatile std::sig_atomic_t stop_signal = 0;
+constexpr int STOP_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void on_stop_signal(int sig) { stop_signal = sig; }
+
+// Catches the stop signals for the length of a run. A second signal of a
+// kind ends the process at once (SA_RESETHAND), as an impatient user wants.
+class SignalCatch {
+public:
+  // Nothing is caught when off (a dry run writes nothing: a signal may end
+  // it at once).
+  explicit SignalCatch(bool on) : on_(on) {
+    stop_signal = 0;
+    if (!on)
+      return;
+    struct sigaction sa {};
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    for (int i = 0; i < 3; ++i) {
+      sigaction(STOP_SIGNALS[i], nullptr, &old_[i]);
+      // A signal ignored when the run began (nohup) stays ignored.
+      if (old_[i].sa_handler != SIG_IGN)
+        sigaction(STOP_SIGNALS[i], &sa, nullptr);
+    }
+  }
+  ~SignalCatch() {
+    for (int i = 0; i < 3 && on_; ++i)
+      sigaction(STOP_SIGNALS[i], &old_[i], nullptr);
+    stop_signal = 0;
+  }
+  SignalCatch(const SignalCatch &) = delete;
+  SignalCatch &operator=(const SignalCatch &) = delete;
+
+private:
+  bool on_;
+  struct sigaction old_[3];
+};
+
+std::string_view signal_name(int sig) {
+  switch (sig) {
+  case SIGTERM:
+    return "SIGTERM";
+  case SIGINT:
+    return "SIGINT";
+  case SIGHUP:
+    return "SIGHUP";
+  default:
+    return "?";
+  }
+}
+
+// Ends the run (status 128 + the signal) when a stop signal came: the
+// record names the signal and the last period the model files hold.
+void check_stop(const Run &run) {
+  const int sig = stop_signal;
+  if (sig == 0)
+    return;
+  Detail t;
+  t.text(signal_name(sig)).text(" (").integer(sig).text("), ");
+  if (run.model_open)
+    t.text("the last period written: ")
+        .integer(run.periods_done)
+        .text(msg::HELD_OF)
+        .integer(run.periods_total);
+  else
+    t.text("before the first period");
+  try {
+    endrun(msg::STOPPED_BY, t.view());
+  } catch (const RunEnd &) {
+    throw RunEnd{128 + sig};
+  }
+}
+
+// After an early end with the model files open: which periods they hold,
+// on the console and in fort.2, so that a shorter file is never taken for
+// a finished shorter run.
+void say_periods_held(const Run &run) {
+  Detail t;
+  if (run.periods_done == 0)
+    t.text(msg::HELD_NONE);
+  else
+    t.text(msg::HELD_PERIODS)
+        .integer(run.periods_done)
+        .text(msg::HELD_OF)
+        .integer(run.periods_total)
+        .text(msg::HELD_INCOMPLETE);
+  console_line(t.view());
+  char buf[160];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(t.view());
+  try {
+    report_record(rec.view());
+  } catch (const RunEnd &) { // fort.2 lost: the console has said it
+  }
+}
 
 // Ends the run when a model file has lost a write.
 void check_written(const OutFile &f) {
@@ -175,18 +281,37 @@ void post_read_checks(Run &run) {
   }
 }
 
+// Whether a model file is to be opened to append to: APPEND was given and
+// the file holds something. A new or empty file gets its header line (and
+// a report), since MODFLOW cannot read a package file without it.
+bool appends(const Run &run, std::string_view name) {
+  if (run.append == 0)
+    return false;
+  name = name.substr(0, std::size_t(length0(name)));
+  char c[WORDLEN + 1];
+  std::memcpy(c, name.data(), name.size());
+  c[name.size()] = '\0';
+  struct stat sb;
+  if (::stat(c, &sb) == 0 && (sb.st_size > 0 || !S_ISREG(sb.st_mode)))
+    return true;
+  warn(msg::APPEND_NEW, name);
+  return false;
+}
+
 // Opens the WEL file and the RCH files and writes their header lines (none
-// when appending). A file that cannot be opened ends the run: without it the
-// model would be given a package file that misses every period.
+// when appending to a file that holds something). A file that cannot be
+// opened ends the run: without it the model would be given a package file
+// that misses every period.
 void open_model_files(Run &run) {
-  const bool append = run.append != 0;
   char buf[64];
 
   // Without a name there is no WEL file to give the model.
   if (run.wellname.blank())
     endrun(msg::NO_WELL_FILE);
-  if (!run.wel.open(run.wellname.full(), append))
+  bool append = appends(run, run.wellname.full());
+  if (!run.wel.open(run.wellname.full(), run.append != 0))
     endrun(msg::CANNOT_OPEN, run.wellname.trimmed());
+  run.model_open = true;
   if (!append) {
     char *p = fmt::i(buf, MAXWEL, 10);
     p = fmt::i(p, run.iwelcb, 10);
@@ -199,7 +324,8 @@ void open_model_files(Run &run) {
     error(msg::NO_RCH_FILE);
   for (int k = 0; k < run.nrch; ++k) {
     OutFile &f = run.rch[k];
-    if (!f.open(run.rchnames[k].full(), append))
+    append = appends(run, run.rchnames[k].full());
+    if (!f.open(run.rchnames[k].full(), run.append != 0))
       endrun(msg::CANNOT_OPEN, run.rchnames[k].trimmed());
     if (!append) {
       char *p = fmt::i(buf, 1, 10);
@@ -208,6 +334,15 @@ void open_model_files(Run &run) {
       f.endl();
     }
   }
+}
+
+// The files the settings name beside the model files: the function table,
+// the terrain plot and the sub-area budget files with their header lines.
+void write_side_files(Run &run) {
+  write_function_table(run);
+  write_terrain_plot(run);
+  if (run.has_subarea)
+    subarea_headers(run);
 }
 
 void check_model_files(const Run &run) {
@@ -236,7 +371,9 @@ void steady_period(Run &run, Progress &progress) {
   period(run, s, "Steady ", "steady", "steady", -1, run.periodlen,
          run.steady_mult);
   check_model_files(run);
+  run.periods_done = 1;
   progress.update(0, 0, 1);
+  check_stop(run);
   budget(run, "SS  ", s);
 }
 
@@ -339,7 +476,9 @@ void transient_year(Run &run, int y, Progress &progress, int &done) {
     period(run, run.recharge, vlabel, vpart, year, y, run.periodlen,
            run.month[m - 1]);
     check_model_files(run);
+    run.periods_done = done + 1;
     progress.update(y, m, ++done);
+    check_stop(run);
   }
 
   if (run.has_subarea) {
@@ -472,6 +611,16 @@ int run_program(Run &run, const Options &opt, int &periods) {
     console_line(msg::USAGE);
     return NO_RUN;
   }
+  // fort.2 keeps its records until the settings are checked: it may be a
+  // file the run reads, and an earlier run's report must not be emptied by
+  // a run that ends before it has one of its own.
+  hold_report();
+  // One run at a time in a folder: a second would write the same outputs.
+  if (!opt.check && !lock_folder()) {
+    console_line(msg::RUN_LOCKED);
+    close_report(); // the other run's fort.2 is not this run's to write
+    return ENDED;
+  }
   if (!run.param.open(opt.param)) {
     if (opt.files > 1)
       console_line(msg::USAGE);
@@ -483,12 +632,11 @@ int run_program(Run &run, const Options &opt, int &periods) {
   run.dry = opt.check;
   run.strict = opt.strict;
   run.usedname[USE_PARAM].set(opt.param);
-  // A report file of an earlier run must not pass for this run's.
-  open_report();
   // More than one file named: the first is run, and that is a report.
   if (opt.files > 1)
     error(msg::USAGE);
   read_parameters(run);
+  check_stop(run);
   post_read_checks(run);
   if (!run.dry)
     warn_state_folders(run);
@@ -511,7 +659,13 @@ int run_program(Run &run, const Options &opt, int &periods) {
     warn_state_folders(run);
     return check_result(run, inventory(run, stop));
   }
+  // The settings are checked: the report and the side files they name
+  // replace the earlier run's now.
+  if (!release_report())
+    throw RunEnd{ENDED};
+  write_side_files(run);
   prepare_kriging(run);
+  check_stop(run);
 
   open_model_files(run);
   const bool steady = run.steady_start > 0;
@@ -521,8 +675,9 @@ int run_program(Run &run, const Options &opt, int &periods) {
           : int(std::min<long long>(static_cast<long long>(run.trans_end) -
                                         run.trans_start + 1,
                                     NYEARS));
-  mf6_open(run, (steady ? 1 : 0) + 12 * years);
-  Progress progress((steady ? 1 : 0) + 12 * years);
+  run.periods_total = (steady ? 1 : 0) + 12 * years;
+  mf6_open(run, run.periods_total);
+  Progress progress(run.periods_total);
   int &done = periods;
   if (steady) {
     steady_period(run, progress);
@@ -549,12 +704,13 @@ int run_program(Run &run, const Options &opt, int &periods) {
 
 // The program: quon [--check] [--strict] <parameter file>. --help / -h and
 // --version (the version and the commit built from) print on standard output
-// and return 0; an unknown option is named with the usage line and returns 2. Otherwise runs the parameter file
-// and returns 0 when the run is complete, 1 when it ended early (the cause
-// has been reported), 2 when there is no parameter file to run, and under
-// --check 3 when the run would go through with reports. Every file is
-// closed (and its buffered records written) before it returns, also after
-// an early end.
+// and return 0; an unknown option is named with the usage line and returns 2.
+// Otherwise runs the parameter file and returns 0 when the run is complete,
+// 1 when it ended early (the cause has been reported) or another run works
+// in the folder, 2 when there is no parameter file to run, under --check 3
+// when the run would go through with reports, and 128 + the signal when
+// SIGTERM, SIGINT or SIGHUP stopped it. Every file is closed (and its
+// buffered records written) before it returns, also after an early end.
 int quon_main(int argc, char **argv) {
   const Options opt = parse_options(argc, argv);
   if (opt.help) {
@@ -576,14 +732,32 @@ int quon_main(int argc, char **argv) {
   std::unique_ptr<Run> run = make_run();
   reset_reports();
   set_report_dry(opt.check);
+  guard_files();
   int status = DONE, periods = 0;
-  try {
-    status = run_program(*run, opt, periods);
-  } catch (const RunEnd &e) {
-    status = e.status;
+  {
+    SignalCatch signals(!opt.check);
+    try {
+      status = run_program(*run, opt, periods);
+    } catch (const RunEnd &e) {
+      status = e.status;
+    }
   }
+  // A run that ended while the settings were read: its records go to
+  // fort.2 now, unless fort.2 is one of its inputs.
+  const bool ended =
+      status != DONE && status != NO_RUN && status != CHECK_REPORTS;
+  if (ended) {
+    try {
+      release_report();
+    } catch (const RunEnd &) {
+    }
+  }
+  if (ended && run->model_open)
+    say_periods_held(*run);
   close_quietly(*run);
   close_report();
+  unguard_files();
+  release_folder();
   set_report_dry(false);
   if (status != NO_RUN && !opt.check)
     print_summary(*run, status, periods);

@@ -8,6 +8,7 @@
 #include "guard.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -56,6 +57,17 @@ constexpr bool PUMPED[NKIND] = {true, false, false, true,
 // mi, the steady period's (steady.kind).
 constexpr bool ANNUAL[NKIND] = {true,  true,  true,  true,
                                 false, false, false, false};
+
+// True when the span's years lie in the table, so that walking them reads
+// a bounded number of files.
+bool spans_runnable(const Run &run) {
+  if (has_steady(run) &&
+      (run.steady_end < run.steady_start || run.steady_start < FIRSTYEAR ||
+       run.steady_end > LASTYEAR))
+    return false;
+  return run.trans_start > run.trans_end ||
+         (run.trans_start >= FIRSTYEAR && run.trans_end <= LASTYEAR);
+}
 
 bool reads(const Run &run, int state, int kind) {
   return !PUMPED[kind] || run.pumpflag[std::size_t(state)] != 0;
@@ -258,13 +270,23 @@ void check_files(Run &run, Stopper &stop) {
   for (int u = NINPUTUSE; u < NFILEUSE; ++u)
     nf.add(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
 
-  // Outputs against every named file before them.
-  for (int i = nf.ninputs; i < nf.n; ++i)
+  // Outputs against every named file before them, then, by device and
+  // inode, against every other file the run reads: a file a keyword named
+  // before it was named again, and the per-state files of the span.
+  for (int i = nf.ninputs; i < nf.n; ++i) {
+    bool input = false;
     for (int j = 0; j < i; ++j) {
       const Named &a = nf.f[std::size_t(j)], &b = nf.f[std::size_t(i)];
-      if (same_file(a.key, b.key))
+      if (same_file(a.key, b.key)) {
         two_uses(stop, a.name, a.use, a.number, b.name, b.use, b.number);
+        input = input || j < nf.ninputs;
+      }
     }
+    const Named &b = nf.f[std::size_t(i)];
+    const std::string_view in = input_named(b.key);
+    if (!input && !in.empty())
+      two_uses(stop, in, msg::USE_INPUT, 0, b.name, b.use, b.number);
+  }
 
   // The per-year families.
   const bool span = run.trans_start <= run.trans_end;
@@ -337,8 +359,110 @@ void check_files(Run &run, Stopper &stop) {
   }
 }
 
+// The per-year outputs of the span against the files the run reads.
+void check_year_outputs(Run &run, Stopper &stop) {
+  // The per-year outputs of every year that exist (or that a link names)
+  // against the files the run reads, by device and inode.
+  const int found = stop.count();
+  if (run.trans_start <= run.trans_end && spans_runnable(run)) {
+    static FileKey key; // a few KB: kept off the stack
+    for (int y = run.trans_start; y <= run.trans_end; ++y) {
+      char y4[8];
+      const std::string_view year(y4, std::size_t(year_label(y4, y) - y4));
+      auto against = [&](std::string_view use, int number, Detail &path) {
+        if (!file_key(path.view(), key))
+          return;
+        const std::string_view in = input_named(key);
+        if (!in.empty())
+          two_uses(stop, in, msg::USE_INPUT, 0, path.view(), use, number);
+      };
+      for (int a = 0; a < (run.nstore == 3 ? 3 : 0); ++a) {
+        Detail path;
+        path.text(run.storedir.trimmed()).text("/").text(year).text(".");
+        path.text(run.storenames[std::size_t(a)].trimmed());
+        against(msg::USE_STORE, a + 1, path);
+      }
+      if (run.annpump) {
+        Detail path;
+        path.text(year).text(".csv");
+        against(msg::USE_ANNPUMP, 0, path);
+      }
+      if (stop.count() > found || y == run.trans_end)
+        break; // one year's clash tells it; never step past INT_MAX
+    }
+  }
+}
+
 // ---- Stations and places
 // ------------------------------------------------------
+
+// True when the drift terms of order d (1, then x^k and y^k for k = 1..d)
+// are independent at the n stations, so that the kriging system can be
+// solved: each term, taken at the stations (centred and scaled), must keep
+// more than DRIFTRANKTOL of its length once the terms before it are taken
+// out (Gram-Schmidt, twice for accuracy). Stations on one straight line
+// fail for drift order 1 and 2. Never allocates.
+bool drift_carried(const StationTable &st, int n, int d) {
+  if (d <= 0 || n <= 0)
+    return true;
+  double mx = 0.0, my = 0.0;
+  for (int i = 0; i < n; ++i) {
+    mx += st.x[std::size_t(i)];
+    my += st.y[std::size_t(i)];
+  }
+  mx /= n;
+  my /= n;
+  double scale = 0.0;
+  for (int i = 0; i < n; ++i)
+    scale = std::max({scale, std::fabs(st.x[std::size_t(i)] - mx),
+                      std::fabs(st.y[std::size_t(i)] - my)});
+  if (scale == 0.0)
+    return false;
+  static std::array<std::array<double, MAXSTATION>, 2 * MAXDRIFT + 1> q;
+  const auto dot = [n](const auto &a, const auto &b) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i)
+      s += a[std::size_t(i)] * b[std::size_t(i)];
+    return s;
+  };
+  for (int j = 0; j <= 2 * d; ++j) {
+    auto &col = q[std::size_t(j)];
+    for (int i = 0; i < n; ++i) {
+      const double v = j % 2 == 1 ? (st.x[std::size_t(i)] - mx) / scale
+                                  : (st.y[std::size_t(i)] - my) / scale;
+      col[std::size_t(i)] = j == 0 ? 1.0 : std::pow(v, (j + 1) / 2);
+    }
+    const double before = std::sqrt(dot(col, col));
+    for (int pass = 0; pass < 2; ++pass)
+      for (int k = 0; k < j; ++k) {
+        const double p = dot(q[std::size_t(k)], col);
+        for (int i = 0; i < n; ++i)
+          col[std::size_t(i)] -= p * q[std::size_t(k)][std::size_t(i)];
+      }
+    const double after = std::sqrt(dot(col, col));
+    if (!(after > DRIFTRANKTOL * before))
+      return false;
+    for (int i = 0; i < n; ++i)
+      col[std::size_t(i)] /= after;
+  }
+  return true;
+}
+
+// Stations far outside the grid: reported, the run goes on.
+void warn_far_stations(const StationTable &st, int n) {
+  const double x1 = X0 + NCOL * CELLSIZE, y1 = Y0 + NROW * CELLSIZE;
+  const double far = STATIONFAR * CELLSIZE;
+  for (int i = 0; i < n; ++i) {
+    const double x = st.x[std::size_t(i)], y = st.y[std::size_t(i)];
+    const double dx = std::max({X0 - x, 0.0, x - x1});
+    const double dy = std::max({Y0 - y, 0.0, y - y1});
+    if (std::hypot(dx, dy) > far) {
+      Detail t;
+      t.text(st.name[std::size_t(i)].trimmed()).text(" at ").real(x);
+      warn(msg::STATION_FAR, t.text(" ").real(y).view());
+    }
+  }
+}
 
 void check_stations(Run &run, Stopper &stop) {
   const StationTable &st = run.stations;
@@ -351,7 +475,15 @@ void check_stations(Run &run, Stopper &stop) {
         " needed for drift order ");
     t.integer(st.drift);
     stop.stop(msg::TOO_FEW_STATIONS, t.view());
+  } else if (st.drift <= MAXDRIFT &&
+             !drift_carried(st, std::min(st.count, MAXSTATION), st.drift)) {
+    Detail t;
+    t.text("drift order ").integer(st.drift).text(" with these ");
+    t.integer(st.count).text(" stations (on one straight line, or on one "
+                             "curve of the drift's order)");
+    stop.stop(msg::STATION_LAYOUT, t.view());
   }
+  warn_far_stations(st, std::clamp(st.count, 0, MAXSTATION));
   const int n = std::clamp(st.count, 0, MAXSTATION);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < i; ++j)
@@ -457,11 +589,44 @@ void Stopper::stop(std::string_view msg, std::string_view tail) {
   out(t.text("  would end the run: ").text(msg).view(), tail);
 }
 
+// A state folder that exists but is a file, or cannot be read: every file
+// of the state would count as zeros, so the run ends naming it. A folder
+// that does not exist is only reported (warn_state_folders).
+void check_state_folders(const Run &run, Stopper &stop) {
+  if (!has_steady(run) && run.trans_start > run.trans_end)
+    return;
+  for (int k = 0; k < NSTATE; ++k) {
+    const std::string_view dir = state_dir(run, k);
+    char c[WORDLEN + 1];
+    std::memcpy(c, dir.data(), dir.size());
+    c[dir.size()] = '\0';
+    struct stat sb;
+    if (::stat(c, &sb) != 0)
+      continue;
+    Detail t;
+    t.text(run.statecode[std::size_t(k)].full()).text(" ").text(dir);
+    if (!S_ISDIR(sb.st_mode))
+      stop.stop(msg::STATE_FOLDER_NOT_FOLDER, t.view());
+    else if (::access(c, R_OK | X_OK) != 0)
+      stop.stop(msg::STATE_FOLDER_UNREADABLE, t.view());
+  }
+}
+
 void check_settings(Run &run, Stopper &stop) {
   check_spans(run, stop);
+  check_state_folders(run, stop);
   check_stations(run, stop);
   check_terrain_places(run, stop);
+  // Every per-state file of the span that exists is an input no output may
+  // land on; from now on the readers note no more inputs.
+  if (spans_runnable(run))
+    for_each_state_file(run, [](int, int, std::string_view,
+                                std::string_view path) { note_input(path); });
+  seal_inputs();
+  const int before = stop.count();
   check_files(run, stop);
+  if (stop.count() == before) // a name clash of the families says it
+    check_year_outputs(run, stop);
 }
 
 namespace {
@@ -628,8 +793,9 @@ int inventory(Run &run, Stopper &stop) {
   for (auto &s : counts)
     for (FileCount &c : s)
       c = FileCount{};
-  const bool spans_ok = stop.count() == 0;
-  if (spans_ok)
+  // Read even when other conditions were found: a damaged data file must
+  // not hide beside them.
+  if (spans_runnable(run))
     for_each_state_file(run, [&](int k, int kind, std::string_view part,
                                  std::string_view path) {
       FileCount &c = counts[std::size_t(k)][std::size_t(kind)];
@@ -815,7 +981,7 @@ void warn_state_folders(Run &run) {
     if (!dir.empty())
       std::memcpy(c, dir.data(), dir.size());
     c[dir.size()] = '\0';
-    if (::stat(c, &sb) == 0 && S_ISDIR(sb.st_mode))
+    if (::stat(c, &sb) == 0) // one that is a file ends the run
       continue;
     Detail t;
     t.text(run.statecode[std::size_t(k)].full()).text(" ").text(dir);

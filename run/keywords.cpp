@@ -42,12 +42,22 @@ bool next_folder(Run &run, std::string_view line, Word &w) {
   return ok;
 }
 
+// Reads the name of an output: a name longer than the keep characters the
+// run holds ends the run, since cut it would name another file.
+bool next_output(Run &run, std::string_view line, Word &w, int keep) {
+  const int start = run.linepos;
+  const bool ok = next_word(run, line, w);
+  if (ok)
+    end_if_cut(line, start, keep);
+  return ok;
+}
+
 void kw_file(Run &run, std::string_view line) {
   Word w;
   if (!next_folder(run, line, run.storedir))
     error(msg::FILE_DIRECTORY);
   for (int i = 1; i <= 3; ++i) {
-    const bool ok = next_word(run, line, w);
+    const bool ok = next_output(run, line, w, NAMELEN);
     run.storenames[i - 1] = first16(w);
     if (!ok)
       errorint(msg::FILE_EXTENTION, i);
@@ -71,7 +81,7 @@ void kw_recharge(Run &run, std::string_view line) {
   Word w;
   while (!eol(line, run.linepos)) {
     ++count;
-    const bool ok = next_word(run, line, w);
+    const bool ok = next_output(run, line, w, WORDLEN);
     if (count <= MAXRCH)
       run.rchnames[count - 1] = w;
     if (!ok)
@@ -90,7 +100,7 @@ void kw_irchcb(Run &run, std::string_view line) {
 }
 
 void kw_well(Run &run, std::string_view line) {
-  if (!next_word(run, line, run.wellname))
+  if (!next_output(run, line, run.wellname, WORDLEN))
     error(msg::WELL_READ, line);
 }
 
@@ -187,6 +197,19 @@ void zone_keyword(Run &run, std::string_view line, std::string_view missing,
   run.zoneshape[use] = last_zone_shape();
 }
 
+// Rows of a budget grid shorter than their fields make cells zone 0, whose
+// amounts no budget row counts: reported once per file.
+void short_rows(Run &run, FileUse use) {
+  const ZoneShape &z = run.zoneshape[use];
+  if (z.short_rows == 0)
+    return;
+  Detail t;
+  t.text(run.usedname[use].trimmed()).text(", first short row ");
+  t.integer(z.first_short).text(" (").integer(z.short_rows);
+  t.text(z.short_rows == 1 ? " row)" : " rows)");
+  warn(msg::SHORT_ZONE_ROWS, t.view());
+}
+
 void kw_mound(Run &run, std::string_view line) {
   zone_keyword(run, line, msg::MOUND_NAME, USE_MOUND, run.mound,
                run.scratchnames, run.nscratch, 1);
@@ -223,6 +246,7 @@ void kw_xfactor(Run &run, std::string_view line) {
 void kw_budget(Run &run, std::string_view line) {
   zone_keyword(run, line, msg::BUDGET_NAME, USE_BUDGET, run.budzone,
                run.budnames, run.nbud, MAXBUDZONE);
+  short_rows(run, USE_BUDGET);
   budget_header(run);
   Word name;
 
@@ -236,9 +260,9 @@ void kw_budget(Run &run, std::string_view line) {
       std::span<Text<SUBNAMELEN>>(run.subnames).subspan(1, MAXSUBAREA),
       run.nsub, MAXSUBAREA);
   run.zoneshape[USE_SUBAREA] = last_zone_shape();
+  short_rows(run, USE_SUBAREA);
   run.subnames[0].set("nonOsken");
   run.has_subarea = true;
-  subarea_headers(run);
 }
 
 void kw_stations(Run &run, std::string_view) { readstation(run); }

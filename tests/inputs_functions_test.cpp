@@ -202,6 +202,7 @@ protected:
   std::string read() {
     testing::internal::CaptureStderr();
     readfunction(*run);
+    write_function_table(*run);
     return testing::internal::GetCapturedStderr();
   }
   std::string next_line() {
@@ -340,6 +341,7 @@ TEST_F(ReadFunction, TableValueThatIsNotFiniteEndsTheRun) {
     testing::internal::CaptureStderr();
     try {
       readfunction(*run);
+      write_function_table(*run);
     } catch (const RunEnd &) {
       ended = true;
     }

@@ -62,7 +62,9 @@ TEST_F(ReadStation, ReadsStationsAndYearsUpToEnd) {
                         "END   \n"
                         "1960 9 9 9\n");
   stations("loc.txt ppt.txt 2");
-  EXPECT_EQ(reports, "");
+  EXPECT_EQ(reports,
+            "Two data lines for one year in the precipitation file, "
+            "the later is used: ppt.txt, year 1950 on lines 2 and 8\n");
   EXPECT_EQ(run->linepos, int(run->pline().size()) + 1);
   const StationTable &st = run->stations;
   EXPECT_EQ(st.count, 3);

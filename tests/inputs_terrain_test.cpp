@@ -56,6 +56,7 @@ protected:
     testing::internal::CaptureStderr();
     try {
       readterrain(*run);
+      write_terrain_plot(*run);
     } catch (...) {
       testing::internal::GetCapturedStderr();
       throw;

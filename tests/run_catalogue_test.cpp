@@ -36,6 +36,8 @@ enum Outcome {
   Stops, // exit 1 during the periods: `said` on the console, `record` (or
          // `said`) in fort.2
   NoRun, // exit 2, `said` on the console
+  Keeps, // exit 1 before the first period, `said` on the console, and
+         // every file there before the run (fort.2 aside) as it was
 };
 
 struct Row {
@@ -143,6 +145,11 @@ protected:
                     " > /dev/null"),
               1)
         << row.mistake;
+    // What every file held before the run (links followed).
+    if (row.outcome == Keeps)
+      shell("cd " + dir +
+            " && find . -path ./fort.2 -prune -o \\( -type f "
+            "-o -type l \\) -exec md5sum {} + > ../sums.txt 2> /dev/null");
     // A run that hangs fails the row instead of the whole test program.
     const int st = shell("cd " + dir + " && timeout 60 " + QUON +
                          " quon.par > /dev/null 2> ../err.txt");
@@ -152,7 +159,7 @@ protected:
     const auto holds = [](std::string_view s, std::string_view text) {
       return s.find(text) != std::string::npos;
     };
-    constexpr int status[] = {0, 0, 1, 1, 2};
+    constexpr int status[] = {0, 0, 1, 1, 2, 1};
     EXPECT_EQ(st, status[row.outcome]) << err.substr(0, 2000);
     EXPECT_TRUE(holds(err, row.said)) << err.substr(0, 2000);
     switch (row.outcome) {
@@ -181,6 +188,12 @@ protected:
       }
       break;
     case NoRun:
+      break;
+    case Keeps:
+      EXPECT_EQ(shell("cd " + dir + " && md5sum --quiet -c ../sums.txt"), 0)
+          << "an input or an earlier output was changed";
+      for (const std::string &f : MODEL_FILES)
+        EXPECT_EQ(records_after_header(dir + "/" + f), 0) << f;
       break;
     }
     fs::remove_all(dir);
@@ -251,6 +264,16 @@ TEST_F(Catalogue, TextRunFolder) {
       // needs: hang fix
       {"zone grid is /dev/zero", link("/dev/zero", "soil.zon"), Ends,
        "in file soil.zon"},
+      {"short row in the budget zone grid", sed("budget.zon", "51s/.$//"), Goes,
+       "Rows shorter than their fields in a zone grid, the missing cells are "
+       "zone 0: budget.zon, first short row 50 (1 row)"},
+      {"short rows in the sub-area grid", sed("subarea.zon", "71,72s/.$//"),
+       Goes, "zone 0: subarea.zon, first short row 70 (2 rows)"},
+      {"state folder is a file", "rm -r ks && touch ks", Ends,
+       "State data folder is a file, its data cannot be read: ks ks"},
+      {"zone grid is a pipe", "rm soil.zon && mkfifo soil.zon", Ends,
+       "Not a regular file, quon reads only files (a pipe or device would hang "
+       "the run): soil.zon"},
       {"zone grid one row short", sed("ibound.zon", "$d"), Ends,
        "Error reading file ibound.zon"},
       {"letter in a zone field", sed("soil.zon", "5s/^./x/"), Ends,
@@ -290,6 +313,22 @@ TEST_F(Catalogue, TextRunFolder) {
       {"negative precipitation",
        sed("stations.ppt", "s/^1950 18.35/1950 -18.35/"), Goes,
        "Invalid precip data 1950 -18.35"},
+      {"second line for a year in the precipitation file",
+       sed("stations.ppt", "/^1950 /p"), Goes,
+       "Two data lines for one year in the precipitation file, the later is "
+       "used: stations.ppt, year 1950 on lines "},
+      {"stations on one straight line",
+       "awk '/^[A-Z][A-Z]_/{$3=\"14200000\"}1' stations.loc > t && "
+       "mv t stations.loc",
+       Ends,
+       "The station layout cannot carry the drift order of the kriging, "
+       "its system is singular: drift order 1 with these 6 stations"},
+      {"station far from the grid",
+       "awk '/^CO_001/{$2=\"100000000\"}1' stations.loc > t && "
+       "mv t stations.loc",
+       Goes,
+       "A station lies more than 100 grid widths from the grid: CO_001 "
+       "at 1e+08 "},
       {"precipitation years in reverse order",
        sed("stations.ppt", "/^1949/{h;d}; /^1950/G"), Same},
       {"CRLF station and terrain files",
@@ -348,21 +387,45 @@ TEST_F(Catalogue, TextRunFolder) {
        "Error reading file ne/steady.mi"},
       {"July cell array cut short", sed("co/1950.07.pmp", "100,$d"), Stops,
        "Error reading file co/1950.07.pmp"},
+      // The row where reading failed, and the periods the model files hold.
+      {"an early end says which periods the model files hold",
+       sed("co/1950.07.pmp", "100,$d"), Stops, "  at row 100",
+       "The RCH and WEL files hold periods 1 to 7 of 13; they are incomplete"},
+      {"cell array is a pipe", "rm co/steady.pmp && mkfifo co/steady.pmp", Ends,
+       "Not a regular file, quon reads only files (a pipe or device would hang "
+       "the run): co/steady.pmp"},
       {"CRLF cell arrays, one without final line end",
        sed("co/1950.07.pmp ks/1950.agw xfactor.dat", R"(s/$/\r/)") + " && " +
            unterminated("ne/1950.07.pmp"),
        Same},
       {"letter in the XFACTOR grid", sed("xfactor.dat", "3s/^1 /x /"), Ends,
        "Error reading file xfactor.dat"},
-      // The run goes through: a finite rate keeps its widened field.
+      // No cell holds such an amount: the run ends before it fills the
+      // tables with asterisks.
       {"huge finite well rate",
        "awk 'NR==34{$51=\"1e300\"}1' co/steady.pmp > t && mv t co/steady.pmp",
-       Goes},
-      // needs: WEL guard (two states' rates sum to infinity in one cell)
+       Ends,
+       "A value no cell can hold (magnitude above 1e15), the file is "
+       "damaged or of the other byte order: co/steady.pmp"},
       {"well rate not finite",
        "awk 'NR==34{$51=\"1.7e308\"}1' co/steady.pmp > t && "
-       "cp t co/steady.pmp && mv t ks/steady.pmp",
-       Stops, "quon.wel, period Steady"},
+       "cp t t2 && mv t co/steady.pmp && mv t2 ks/steady.pmp",
+       Ends,
+       "magnitude above 1e15), the file is damaged or of the other byte "
+       "order: co/steady.pmp"},
+      {"extra value in a row of a cell array",
+       "awk 'NR==34{$0=$0\" 7\"}1' co/steady.pmp > t && mv t co/steady.pmp",
+       Goes,
+       "Values left over in a cell array file, every later value would "
+       "be shifted: co/steady.pmp, row 34, 1 value",
+       "WARNING: Values left over in a cell array file"},
+      {"header line in a cell array", sed("co/1950.07.pmp", "1i 165 326"), Goes,
+       "shifted: co/1950.07.pmp, row 1, 2 values"},
+      {"decimal comma in a cell array", sed("ks/steady.pmp", "3s/^0 /53,04 /"),
+       Goes, "shifted: ks/steady.pmp, row 1, 1 value"},
+      {"values after the last row",
+       "cp ne/steady.mi t && echo 1 2 3 >> t && mv t ne/steady.mi", Goes,
+       "shifted: ne/steady.mi, after row 165, 3 values"},
 
       // ---- Outputs
       {"WEL file in a missing folder", par("s/^WELL .*/WELL nodir\\/quon.wel/"),
@@ -392,6 +455,60 @@ TEST_F(Catalogue, TextRunFolder) {
        "Cannot write to file 1950.csv"},
       {"function table file is /dev/full", link("/dev/full", "funtable.txt"),
        Goes, "Cannot write file funtable.txt"},
+      {"APPEND to model files that do not exist", par("s/^WELL .*/&\\nAPPEND/"),
+       Goes,
+       "APPEND to a file that is new or empty: its header line is written: "
+       "quon.wel"},
+      {"WEL file name longer than the name kept",
+       par("s/^WELL .*/WELL " + std::string(300, 'w') + "/"), Ends,
+       "Output file name longer than the name quon keeps, the file would land "
+       "elsewhere: WELL www"},
+      {"store name longer than the name kept",
+       par("s/^FILE store ppt/FILE store precipitation_grids/"), Ends,
+       "Output file name longer than the name quon keeps, the file would land "
+       "elsewhere: FILE store precipitation_grids"},
+
+      // ---- No output lands on a file the run reads
+      {"fort.2 a link to the parameter file", link("quon.par", "fort.2"), Keeps,
+       "quon.par (parameter file) and fort.2 (report file)"},
+      {"fort.2 a link to the station file", link("stations.loc", "fort.2"),
+       Keeps, "stations.loc (STATIONS location file) and fort.2 (report file)"},
+      {"parameter file named fort.2",
+       "mv quon.par fort.2 && ln -s fort.2 quon.par", Keeps,
+       "(parameter file) and fort.2 (report file)"},
+      {"IBOUND grid named fort.2",
+       "cp ibound.zon fort.2 && " + par("s/^IBOUND .*/IBOUND fort.2/"), Keeps,
+       "fort.2 (IBOUND grid and report file)"},
+      {"terrain plot on the station file of a later line",
+       par("s/terrain.plt/stations.loc/"), Keeps,
+       "stations.loc (STATIONS location file and TERRAIN plot file)"},
+      {"function table on the grid of a later line",
+       par("/^IBOUND /{h;d}; $G; s/^FUNCTION funtable.txt/FUNCTION "
+           "ibound.zon/"),
+       Keeps, "ibound.zon (IBOUND grid and FUNCTION table file)"},
+      {"sub-area file a link to an input",
+       link("../stations.ppt", "quon/pump.bsn"), Keeps,
+       "quon/pump.bsn (sub-area pumping file)"},
+      {"pumping table a link to an input", link("stations.loc", "1950.csv"),
+       Keeps, "1950.csv (ANNPUMP table)"},
+      {"store file a link to a state file",
+       link("../co/1950.asw", "store/1950.ppt"), Keeps,
+       "store/1950.ppt (FILE store file 1)"},
+      {"WEL file a link to a state file",
+       "ln -s co/1950.asw w.wel && " + par("s/^WELL .*/WELL w.wel/"), Keeps,
+       "co/1950.asw (a file the run reads) and w.wel (WELL file)"},
+      {"WEL file a dangling link to an RCH file",
+       "ln -s precip.rch w.wel && " + par("s/^WELL .*/WELL w.wel/"), Keeps,
+       "w.wel (WELL file) and precip.rch (RECHARGE file 1)"},
+      {"IBOUND given twice, the first grid named as WEL file",
+       "cp ibound.zon ib2.zon && " +
+           par("s/^IBOUND .*/&\\nIBOUND ib2.zon/; s/^WELL .*/WELL ibound.zon/"),
+       Keeps, "ibound.zon (a file the run reads and WELL file)"},
+      {"an early end replaces no side file",
+       "echo old | tee funtable.txt terrain.plt quon/pump.bsn quon/rech.bsn "
+       "&& " +
+           sed("stations.ppt", "/^1950 /d"),
+       Keeps, "no data line for simulated years: 1950"},
   };
   for (const Row &row : rows)
     check(row);
@@ -417,6 +534,12 @@ TEST_F(Catalogue, UnformattedRunFolder) {
        "Cannot open file co/steady.pmp"},
       {"cell array is /dev/zero", link("/dev/zero", "co/steady.pmp"), Ends,
        "Cannot read file co/steady.pmp"},
+      // 1e284 where a value of the other byte order lands.
+      {"value of the other byte order",
+       poke("co/steady.pmp", 804, 8, R"(\177\107\054\033\004\205\345\172)"),
+       Ends,
+       "A value no cell can hold (magnitude above 1e15), the file is "
+       "damaged or of the other byte order: co/steady.pmp"},
       // Accepted as the Fortran runtime accepts them: the first 53,790
       // values of a longer record, and a record without its trailing word.
       {"record longer than the grid",

@@ -13,6 +13,7 @@
 
 #include "calendar.h"
 #include "io.h"
+#include "messages.h"
 #include "quon.h"
 #include "quon_commit.h"
 #include "run.h"
@@ -423,8 +424,9 @@ TEST_F(Driver, AnnualTableThatCannotBeCreatedEndsTheRun) {
   EXPECT_TRUE(said("Cannot open file 1950.csv")) << err;
 }
 
-// Months whose wells are all finite can still sum past the largest double
-// over the year: the pumping table ends the run rather than show it.
+// Months whose wells could sum past the largest double over the year never
+// get that far: a value beyond the bound of a cell ends the run as its file
+// is read.
 TEST_F(Driver, AnnualTotalThatIsNotFiniteEndsTheRun) {
   write_file("ibound.txt", std::string(NROW, '\n'));
   for (const char *m : {"01", "02"})
@@ -432,8 +434,8 @@ TEST_F(Driver, AnnualTotalThatIsNotFiniteEndsTheRun) {
   EXPECT_EQ(run_param("WELL model.wel\nIBOUND ibound.txt\nSOIL *\nANNPUMP\n"
                       "TRANSIENT 1950 1950\n"),
             1);
-  const std::string text = "Pumping value not finite in file 1950.csv, period "
-                           "1950, row   2, column   4, value Infinity";
+  const std::string text =
+      std::string(msg::CELL_VALUE_TOO_LARGE) + "co/1950.01.pmp";
   EXPECT_TRUE(said(text)) << err;
   close_report();
   EXPECT_EQ(count_of(read_file("fort.2"), text), 1);
@@ -449,8 +451,11 @@ TEST_F(Driver, EarlyEndKeepsTheRecordsWrittenSoFar) {
   EXPECT_EQ(run_param("WELL model.wel\nRECHARGE model.rch\nIBOUND ibound.txt\n"
                       "SOIL *\nTRANSIENT 1950 1950\n"),
             1);
-  EXPECT_EQ(lines_of(read_file("fort.2")).back(),
-            " Increase MAXWEL to        14001");
+  const std::vector<std::string> report = lines_of(read_file("fort.2"));
+  ASSERT_GE(report.size(), 2u);
+  EXPECT_EQ(report[report.size() - 2], " Increase MAXWEL to        14001");
+  EXPECT_EQ(report.back(),
+            " The RCH and WEL files hold no period; they are incomplete");
   EXPECT_EQ(read_file("model.wel"), "     14000         0 NOPRINT\n");
   const std::vector<std::string> rch = lines_of(read_file("model.rch"));
   ASSERT_EQ(rch.size(), 1u + 2807u);

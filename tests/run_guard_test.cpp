@@ -6,9 +6,13 @@
 // a shell command and runs the real program on it.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include "testutil.h"
 
@@ -16,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using quon::test::read_file;
 using quon::test::shell;
+using quon::test::write_file;
 
 const std::string QUON = QUON_BINARY_DIR "/quon";
 const std::string GEN = QUON_BINARY_DIR "/tools/gen_scenario";
@@ -147,13 +152,20 @@ TEST_F(Guard, StrictEndsAtReportsAndWarningsDoNot) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(run_case(c.mistake, c.args), c.status) << err;
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
-    std::string last;
+    // A run that ended during its periods closes with the periods held.
+    std::string last, held;
     for (const std::string &l :
          quon::test::lines_of(read_file(dir + "/fort.2")))
-      if (l.rfind(" Year", 0) != 0 && l.rfind(" 19", 0) != 0 &&
-          l.rfind(" SS ", 0) != 0)
+      if (l.rfind(" The RCH and WEL files hold", 0) == 0)
+        held = l;
+      else if (l.rfind(" Year", 0) != 0 && l.rfind(" 19", 0) != 0 &&
+               l.rfind(" SS ", 0) != 0)
         last = l;
     EXPECT_EQ(last, c.record);
+    EXPECT_EQ(held, c.message[0] == 'C' ? " The RCH and WEL files hold "
+                                          "periods 1 to 1 of 25; they are "
+                                          "incomplete"
+                                        : "");
     // A strict run that ends before its periods writes no model file.
     EXPECT_EQ(fs::exists(dir + "/quon.wel"),
               c.status == 0 || c.message[0] == 'C');
@@ -200,6 +212,10 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
        "line"},
       {"unreadable text grid", "echo 1 2 x > ks/1950.07.pmp", 1,
        "unreadable: ks/1950.07.pmp"},
+      // A damaged data file is read and named beside a name clash.
+      {"damaged data file beside a name clash",
+       "echo 1 2 x > ks/1950.07.pmp && " + par("s/^WELL .*/WELL precip.rch/"),
+       1, "unreadable: ks/1950.07.pmp"},
       // The shifted rows leave active cells without a soil: warnings.
       {"shifted zone grid", "sed -i '1s/$/\\n/' soil.zon", 3,
        "SOIL grid soil.zon: 1 rows shorter than their fields, 1 lines after"},
@@ -219,6 +235,59 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
               0)
         << c.what;
   }
+}
+
+// A run stopped by a signal in the middle of its periods says so, with the
+// last period written, and exits with 128 + the signal; a second run in a
+// folder where one is working is refused.
+TEST_F(Guard, StoppedAndConcurrentRunsSaySo) {
+  ASSERT_EQ(shell(GEN + " --out long --seed 2 --years 10 --steady-years 1 "
+                        ">/dev/null"),
+            0);
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    fs::remove("long/precip.rch");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::signal(SIGINT, SIG_DFL);
+      if (chdir("long") == 0 && freopen("err.txt", "w", stderr))
+        execl(QUON.c_str(), "quon", "quon.par", (char *)nullptr);
+      _exit(99);
+    }
+    // A few periods into the run.
+    const auto written = [] {
+      std::error_code ec;
+      const auto n = fs::file_size("long/precip.rch", ec);
+      return ec ? 0 : n;
+    };
+    for (int i = 0; i < 3000 && written() < 2000000; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, sig);
+    int st = 0;
+    ASSERT_EQ(waitpid(pid, &st, 0), pid);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 128 + sig);
+    const std::string fort2 = read_file("long/fort.2");
+    const std::string said = "Run stopped by signal " +
+                             std::string(sig == SIGTERM  ? "SIGTERM"
+                                         : sig == SIGINT ? "SIGINT"
+                                                         : "SIGHUP") +
+                             " (" + std::to_string(sig) +
+                             "), the last period written: ";
+    EXPECT_NE(fort2.find(said), std::string::npos) << fort2.substr(0, 300);
+    EXPECT_NE(fort2.find(" of 121\n The RCH and WEL files hold periods 1 to "),
+              std::string::npos);
+    EXPECT_NE(read_file("long/err.txt").find(said), std::string::npos);
+  }
+
+  write_file("long/fort.2", "the other run's\n");
+  EXPECT_EQ(shell("cd long && flock . " + QUON + " quon.par 2> err.txt"), 1);
+  EXPECT_NE(read_file("long/err.txt")
+                .find("Another quon run is working in "
+                      "this folder"),
+            std::string::npos);
+  EXPECT_EQ(read_file("long/fort.2"), "the other run's\n");
 }
 
 } // namespace

@@ -104,13 +104,16 @@ TEST_F(Keywords, FlagKeywords) {
   EXPECT_EQ(run->optmound, 1);
 }
 
-TEST_F(Keywords, FileKeepsItsFolderWholeAndCutsNamesTo16) {
-  EXPECT_EQ(handle("FILE store_directory_long ppt area_name_longer_x rch"), "");
+// Store names are kept up to 16 characters: a longer one, cut, would name
+// other files, so it ends the run.
+TEST_F(Keywords, FileKeepsItsFolderWholeAndNamesUpTo16) {
+  EXPECT_EQ(handle("FILE store_directory_long ppt area_name_longer rch"), "");
   EXPECT_EQ(run->storedir.trimmed(), "store_directory_long");
   EXPECT_EQ(run->storenames[0].trimmed(), "ppt");
   EXPECT_EQ(run->storenames[1].full(), "area_name_longer");
   EXPECT_EQ(run->storenames[2].trimmed(), "rch");
   EXPECT_EQ(run->nstore, 3);
+  EXPECT_THROW(handle("FILE store ppt area_name_longer_x rch"), RunEnd);
 }
 
 // Folders are kept whole up to the length of a file name (quotes do not
@@ -359,7 +362,12 @@ TEST_F(Keywords, BudgetWritesAHeaderLineEachTimeAndSubAreaFiles) {
   for (int r = 1; r <= NROW; ++r)
     zones += "123\n";
   test::write_file("zones.txt", zones);
-  EXPECT_EQ(handle("BUDGET zones.txt"), "");
+  // Rows shorter than their fields leave cells in zone 0: reported once.
+  const std::string shorter = "Rows shorter than their fields in a zone grid, "
+                              "the missing cells are zone 0: ";
+  const std::string zshort = shorter + "zones.txt, first short row 1 (165 "
+                                       "rows)\n";
+  EXPECT_EQ(handle("BUDGET zones.txt"), zshort);
   EXPECT_EQ(run->nbud, 3);
   EXPECT_EQ(run->budnames[2].trimmed(), "NE");
   EXPECT_EQ(run->budzone[cell(3, 7)], 3);
@@ -370,24 +378,25 @@ TEST_F(Keywords, BudgetWritesAHeaderLineEachTimeAndSubAreaFiles) {
     sub += r < 80 ? "1\n" : "2\n";
   test::write_file("sub.txt", sub);
   std::filesystem::create_directory("quon");
-  EXPECT_EQ(handle("BUDGET zones.txt sub.txt"), "");
+  EXPECT_EQ(handle("BUDGET zones.txt sub.txt"),
+            zshort + shorter + "sub.txt, first short row 1 (165 rows)\n");
   EXPECT_TRUE(run->has_subarea);
   EXPECT_EQ(run->nsub, 2);
   EXPECT_EQ(run->subnames[0].trimmed(), "nonOsken");
   EXPECT_EQ(run->subnames[1].trimmed(), "North");
   EXPECT_EQ(run->subnames[2].trimmed(), "South");
   EXPECT_EQ(run->subarea[cell(1, 80)], 2);
-  run->pumpbsn.close();
-  run->rechbsn.close();
-  EXPECT_TRUE(std::filesystem::exists("quon/pump.bsn"));
-  EXPECT_TRUE(std::filesystem::exists("quon/rech.bsn"));
+  // The sub-area files are written once the settings are checked.
+  EXPECT_FALSE(std::filesystem::exists("quon/pump.bsn"));
+  EXPECT_FALSE(std::filesystem::exists("quon/rech.bsn"));
 
   close_report();
   const std::string report = test::read_file("fort.2");
-  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 2) << report;
-  EXPECT_EQ(report.rfind(" Year        CO        KS        NE  gwIrr_af", 0),
-            0u)
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 5) << report;
+  EXPECT_EQ(report.find("\n Year        CO        KS        NE  gwIrr_af"),
+            report.find('\n'))
       << report;
+  EXPECT_EQ(report.rfind(" WARNING: " + shorter, 0), 0u) << report;
 }
 
 } // namespace

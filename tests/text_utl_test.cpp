@@ -42,6 +42,7 @@ constexpr double U = -777.0;
 // Runs readreal expecting the run to end; returns the report file.
 std::string ends_run(InFile &in, const std::string &name, int rows, int cols,
                      int nheader) {
+  close_report();
   std::remove("fort.2");
   std::vector<double> a(std::size_t(rows) * std::size_t(cols), U);
   bool ended = false;
@@ -841,11 +842,34 @@ TEST_F(FileTest, ReadrealListForms) {
     EXPECT_EQ(a, c.want) << c.text;
     EXPECT_FALSE(in.is_open()) << "the file is closed again";
   }
+  close_report();
+  std::remove("fort.2");
   test::write_file("grid.txt", "7 -0 +5\n");
   std::vector<double> a(3, U);
   readreal(in, "grid.txt", a, 1, 3, 0);
   EXPECT_TRUE(std::signbit(a[1]));
   EXPECT_FALSE(file_exists("fort.2")) << "a good read reports nothing";
+
+  // Values a row leaves on its last line, or after the last row, shift
+  // every later value: reported once per file with the row and the count.
+  const struct {
+    const char *text, *said;
+  } left[] = {
+      {"1 2 3 4 5\n6 7 8 9\n", "grid.txt, row 1, 2 values"},
+      {"1 2\n3,4\n5 6 7\n", "grid.txt, row 1, 1 value"},
+      {"1 2 3\n4 5 6\n\n7 8\n", "grid.txt, after row 2, 2 values"},
+      {"1 2 3 / 9 9\n4 5 6 /\n", ""},
+  };
+  for (const auto &c : left) {
+    test::write_file("grid.txt", c.text);
+    std::vector<double> b(6, U);
+    testing::internal::CaptureStderr();
+    readreal(in, "grid.txt", b, 2, 3, 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err,
+              *c.said ? std::string(msg::LEFTOVER_VALUES) + c.said + "\n" : "")
+        << c.text;
+  }
 }
 
 TEST_F(FileTest, ReadrealSkipsHeaderLines) {

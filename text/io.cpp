@@ -14,8 +14,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 #include "messages.h"
 #include "quon.h"
@@ -61,6 +65,96 @@ const char *find_eol(const char *p, const char *end) {
   const char *cr =
       static_cast<const char *>(std::memchr(p, '\r', std::size_t(stop - p)));
   return cr ? cr : stop;
+}
+
+// ---- The files of one run ---------------------------------------------------
+
+// A file the run reads or writes: its device and inode and the name it was
+// met under (in the name pool).
+struct Seen {
+  std::uint64_t dev = 0, ino = 0;
+  std::uint32_t off = 0, len = 0;
+  bool operator<(const Seen &o) const {
+    return dev != o.dev ? dev < o.dev : ino < o.ino;
+  }
+};
+
+struct RunFiles {
+  bool guarded = false, noting = false;
+  std::vector<Seen> inputs, outputs;
+  std::size_t nsorted = 0; // inputs[0, nsorted) are sorted
+  std::vector<char> names;
+  int lockfd = -1;
+
+  void add(std::vector<Seen> &to, const struct stat &st, std::string_view n) {
+    Seen e;
+    e.dev = std::uint64_t(st.st_dev);
+    e.ino = std::uint64_t(st.st_ino);
+    e.off = std::uint32_t(names.size());
+    e.len = std::uint32_t(n.size());
+    names.insert(names.end(), n.begin(), n.end());
+    to.push_back(e);
+  }
+  std::string_view name(const Seen &e) const {
+    return {names.data() + e.off, e.len};
+  }
+  const Seen *input(std::uint64_t dev, std::uint64_t ino) const {
+    const Seen key{dev, ino};
+    const auto end = inputs.begin() + std::ptrdiff_t(nsorted);
+    const auto it = std::lower_bound(inputs.begin(), end, key);
+    if (it != end && it->dev == dev && it->ino == ino)
+      return &*it;
+    for (auto i = end; i != inputs.end(); ++i)
+      if (i->dev == dev && i->ino == ino)
+        return &*i;
+    return nullptr;
+  }
+  const Seen *output(const struct stat &st) const {
+    for (const Seen &e : outputs)
+      if (e.dev == std::uint64_t(st.st_dev) &&
+          e.ino == std::uint64_t(st.st_ino))
+        return &e;
+    return nullptr;
+  }
+};
+
+RunFiles &run_files() {
+  static RunFiles f;
+  return f;
+}
+
+// "name (other)" for the messages that name two files.
+[[noreturn]] void end_two(std::string_view msg, std::string_view name,
+                          std::string_view other) {
+  char buf[2 * NAMEMAX + 8];
+  std::size_t n = std::min(name.size(), NAMEMAX);
+  std::memcpy(buf, name.data(), n);
+  const std::size_t k = std::min(other.size(), NAMEMAX);
+  buf[n++] = ' ';
+  buf[n++] = '(';
+  std::memcpy(buf + n, other.data(), k);
+  n += k;
+  buf[n++] = ')';
+  endrun(msg, {buf, n});
+}
+
+// Files that are not regular files and would hang a reader or writer: pipes,
+// sockets, terminals and disks. The memory devices (/dev/null, /dev/zero
+// and their kin) end or fail at once and are left to the readers.
+bool hangs(const struct stat &st) {
+  if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+    return false;
+  if (S_ISCHR(st.st_mode) && major(st.st_rdev) == 1)
+    return false;
+  return true;
+}
+
+// Takes O_NONBLOCK off a descriptor opened with it (so that opening a pipe
+// could not wait for its other end).
+void blocking(int fd) {
+  const int fl = ::fcntl(fd, F_GETFL);
+  if (fl >= 0)
+    ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
 }
 
 } // namespace
@@ -236,13 +330,28 @@ bool InFile::open(std::string_view name) {
   char cname[NAMEMAX];
   if (!c_name(name, cname))
     return false;
-  const int fd = ::open(cname, O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(cname, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0)
     return false;
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     return false;
+  }
+  if (hangs(st)) {
+    ::close(fd);
+    endrun(msg::NOT_REGULAR, trim_name(name));
+  }
+  blocking(fd);
+  RunFiles &rf = run_files();
+  if (rf.guarded && S_ISREG(st.st_mode)) {
+    if (const Seen *o = rf.output(st)) {
+      ::close(fd);
+      end_two(msg::INPUT_IS_OUTPUT, trim_name(name), rf.name(*o));
+    }
+    if (rf.noting &&
+        !rf.input(std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)))
+      rf.add(rf.inputs, st, trim_name(name));
   }
   p_->fd = fd;
   p_->reset();
@@ -369,11 +478,40 @@ bool OutFile::open(std::string_view name, bool append) {
   char cname[NAMEMAX];
   if (!c_name(name, cname))
     return false;
+  // Opened without truncating: the file is emptied only once it is known
+  // not to be a file the run reads. Without waiting for a reader: a pipe
+  // nobody reads cannot be opened.
   const int flags =
-      O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+      O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : 0);
   const int fd = ::open(cname, flags, 0666);
   if (fd < 0)
     return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return false;
+  }
+  blocking(fd);
+  if (S_ISREG(st.st_mode)) {
+    RunFiles &rf = run_files();
+    const std::string_view t = trim_name(name);
+    if (rf.guarded) {
+      if (const Seen *in =
+              rf.input(std::uint64_t(st.st_dev), std::uint64_t(st.st_ino))) {
+        ::close(fd);
+        end_two(msg::OUTPUT_IS_INPUT, t, rf.name(*in));
+      }
+      if (const Seen *o = rf.output(st)) {
+        ::close(fd);
+        end_two(msg::OUTPUT_TWICE, t, rf.name(*o));
+      }
+      rf.add(rf.outputs, st, t);
+    }
+    if (!append && ::ftruncate(fd, 0) != 0) {
+      ::close(fd);
+      return false;
+    }
+  }
   f.fd = fd;
   const std::string_view t = trim_name(name);
   std::memcpy(f.name, t.data(), t.size());
@@ -449,6 +587,38 @@ bool file_exists(std::string_view name) {
   return ::stat(cname, &st) == 0;
 }
 
+namespace {
+
+// Follows the links of a name that does not exist, in place: a dangling
+// link names the file that opening it for writing creates. Stops at the
+// first name that is not a link; false when the chain is too long or a name
+// cannot be formed.
+bool follow_links(char (&path)[NAMEMAX]) noexcept {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (::lstat(path, &st) != 0 || !S_ISLNK(st.st_mode))
+      return true;
+    char target[NAMEMAX];
+    const ssize_t n = ::readlink(path, target, sizeof target - 1);
+    if (n <= 0)
+      return false;
+    target[n] = '\0';
+    if (target[0] == '/') {
+      std::memcpy(path, target, std::size_t(n) + 1);
+      continue;
+    }
+    // Relative to the link's folder.
+    const char *slash = std::strrchr(path, '/');
+    const std::size_t d = slash ? std::size_t(slash - path) + 1 : 0;
+    if (d + std::size_t(n) >= NAMEMAX)
+      return false;
+    std::memcpy(path + d, target, std::size_t(n) + 1);
+  }
+  return false;
+}
+
+} // namespace
+
 bool file_key(std::string_view name, FileKey &key) noexcept {
   key = FileKey{};
   char cname[NAMEMAX];
@@ -459,9 +629,11 @@ bool file_key(std::string_view name, FileKey &key) noexcept {
     key.exists = true;
     key.dev = std::uint64_t(st.st_dev);
     key.ino = std::uint64_t(st.st_ino);
+  } else if (!follow_links(cname)) {
+    return false;
   }
   // The folder part: up to the last slash ("." when there is none).
-  const std::string_view n = trim_name(name);
+  const std::string_view n = key.exists ? trim_name(name) : cname;
   const std::size_t slash = n.rfind('/');
   char dir[NAMEMAX];
   std::string_view base = n;
@@ -526,6 +698,13 @@ OutFile &report_file() {
 // A dry run (quon --check) writes no report file.
 bool report_dry = false;
 
+// Records kept while the settings are read (see hold_report).
+bool report_held = false;
+std::string &held_records() {
+  static std::string h;
+  return h;
+}
+
 [[noreturn]] void report_lost(const char *what) {
   std::fputs(what, stderr);
   throw RunEnd{1};
@@ -536,6 +715,10 @@ bool report_dry = false;
 void report_record(std::string_view rec) {
   if (report_dry)
     return;
+  if (report_held) {
+    held_records().append(rec).push_back('\n');
+    return;
+  }
   OutFile &f = report_file();
   // The report file holds the budget table and the records of every early
   // end: a run that cannot keep them must not end as if it had.
@@ -549,16 +732,132 @@ void report_record(std::string_view rec) {
   }
 }
 
-void open_report() {
-  if (report_dry)
-    return;
+void hold_report() {
+  report_held = true;
+  held_records().clear();
+  held_records().reserve(std::size_t(1) << 16);
+}
+
+bool release_report() {
+  if (!report_held)
+    return true;
+  report_held = false;
+  std::string &held = held_records();
+  if (report_dry) {
+    held.clear();
+    return true;
+  }
+  static FileKey key; // a few KB: kept off the stack
+  if (file_key(REPORT_NAME, key) && !input_named(key).empty()) {
+    held.clear();
+    std::fwrite(msg::REPORT_IS_INPUT.data(), 1, msg::REPORT_IS_INPUT.size(),
+                stderr);
+    std::fputc('\n', stderr);
+    return false;
+  }
   OutFile &f = report_file();
-  if (!f.is_open() && !f.open(REPORT_NAME))
+  if (!f.is_open() && !f.open(REPORT_NAME)) {
+    held.clear();
     report_lost("Cannot open file fort.2\n");
+  }
+  f.write(held);
+  held.clear();
+  if (!f.flush()) {
+    f.close();
+    report_lost("Cannot write to file fort.2\n");
+  }
+  return true;
+}
+
+void guard_files() noexcept {
+  RunFiles &rf = run_files();
+  rf.inputs.clear();
+  rf.outputs.clear();
+  rf.names.clear();
+  rf.nsorted = 0;
+  try {
+    rf.inputs.reserve(4096);
+    rf.outputs.reserve(4096);
+    rf.names.reserve(std::size_t(1) << 16);
+  } catch (...) { // the run grows them as it needs
+  }
+  rf.guarded = rf.noting = true;
+}
+
+void unguard_files() noexcept {
+  RunFiles &rf = run_files();
+  rf.guarded = rf.noting = false;
+  rf.inputs.clear();
+  rf.outputs.clear();
+  rf.names.clear();
+  rf.nsorted = 0;
+}
+
+void seal_inputs() noexcept {
+  RunFiles &rf = run_files();
+  rf.noting = false;
+  std::sort(rf.inputs.begin(), rf.inputs.end());
+  rf.nsorted = rf.inputs.size();
+  // Room for the names of the per-year outputs, so that the periods
+  // allocate nothing (one allocation, whatever the span).
+  try {
+    std::vector<char> names;
+    names.reserve(rf.names.size() + (std::size_t(1) << 16));
+    names.assign(rf.names.begin(), rf.names.end());
+    rf.names.swap(names);
+  } catch (...) {
+  }
+}
+
+bool note_input(std::string_view name) {
+  char cname[NAMEMAX];
+  struct stat st;
+  if (!c_name(name, cname) || ::stat(cname, &st) != 0)
+    return false;
+  RunFiles &rf = run_files();
+  if (rf.guarded && S_ISREG(st.st_mode) &&
+      !rf.input(std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)))
+    rf.add(rf.inputs, st, trim_name(name));
+  return true;
+}
+
+std::string_view input_named(const FileKey &key) noexcept {
+  if (!key.exists)
+    return {};
+  const RunFiles &rf = run_files();
+  const Seen *e = rf.input(key.dev, key.ino);
+  return e ? rf.name(*e) : std::string_view{};
+}
+
+bool lock_folder() noexcept {
+  RunFiles &rf = run_files();
+  if (rf.lockfd >= 0)
+    return true;
+  const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return true; // no folder to lock: opening the outputs will say so
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    return !busy;
+  }
+  rf.lockfd = fd;
+  return true;
+}
+
+void release_folder() noexcept {
+  RunFiles &rf = run_files();
+  if (rf.lockfd >= 0)
+    ::close(rf.lockfd);
+  rf.lockfd = -1;
 }
 
 void set_report_dry(bool dry) noexcept { report_dry = dry; }
 
-void close_report() { report_file().close(); }
+void close_report() {
+  report_held = false;
+  held_records().clear();
+  report_file().close();
+}
 
 } // namespace quon

@@ -35,7 +35,9 @@ public:
 
   // Opens an existing file for reading. False when the name is all blank,
   // the file is missing or cannot be read. Trailing blanks of the name are
-  // not part of it. Closes any file open before.
+  // not part of it. Closes any file open before. A pipe, socket, terminal
+  // or disk (anything but a regular file, a folder or a memory device such
+  // as /dev/null) ends the run at once, naming it: reading it would hang.
   bool open(std::string_view name);
   void close();
   bool is_open() const;
@@ -83,7 +85,9 @@ public:
 
   // Creates or replaces the file (append = false), or opens it to add at its
   // end, creating it if missing (append = true). False when the name is all
-  // blank or the file cannot be opened. Closes any file open before.
+  // blank or the file cannot be opened (a pipe nobody reads included).
+  // Closes any file open before. An existing file is emptied only after the
+  // run's guard (below) has found it is no input and no other output.
   bool open(std::string_view name, bool append = false);
   bool is_open() const;
 
@@ -114,9 +118,10 @@ private:
 
 // What makes a file name the same file as another: an existing file is its
 // device and inode (so a link and its target are one file); a name that does
-// not exist yet is its folder's device and inode and its last component; a
-// name whose folder does not exist either is its text without "./" parts
-// and doubled slashes.
+// not exist yet is first followed through its links (a dangling link names
+// the file that writing it would create), then it is its folder's device
+// and inode and its last component; a name whose folder does not exist
+// either is its text without "./" parts and doubled slashes.
 struct FileKey {
   bool exists = false, folder = false;
   std::uint64_t dev = 0, ino = 0;       // the file's, when it exists
@@ -138,17 +143,51 @@ bool same_folder(const FileKey &a, const FileKey &b) noexcept;
 // name are not part of it).
 bool file_exists(std::string_view name);
 
-// The report file: "fort.2" in the working directory, created (replacing an
-// old one) by its first record and never before. Each call writes one whole
-// record and flushes it, so the report survives an early end.
+// ---- The files of one run ---------------------------------------------------
+// While a run is guarded, quon never writes a file that it reads: every file
+// an InFile opens while inputs are noted, and every file note_input() is
+// given, is an input (by device and inode); OutFile::open opens an existing
+// file without truncating it, and ends the run (RunEnd, the file named)
+// when it is one of the inputs or an output this run opened before; only
+// then is the file emptied. An input that is an output this run wrote ends
+// the run too. Outside a guarded run (the unit tests) nothing is compared.
+
+// Starts guarding a run: forgets the files of an earlier one and notes the
+// inputs InFile opens from now on. Allocates the tables once.
+void guard_files() noexcept;
+// Stops guarding (at the end of a run) and forgets the files.
+void unguard_files() noexcept;
+// Stops noting the files InFile opens (the settings are read; the periods
+// read only files the guard has noted by name) and sorts the table.
+void seal_inputs() noexcept;
+// Notes an existing file as an input; false when it does not exist.
+bool note_input(std::string_view name);
+// The name an input was noted under when key is one (an existing file), or
+// empty.
+std::string_view input_named(const FileKey &key) noexcept;
+
+// Takes the run's lock on the working folder, so that no second run writes
+// the same outputs at the same time. False when another run holds it.
+// Released by release_folder() or when the process ends.
+bool lock_folder() noexcept;
+void release_folder() noexcept;
+
+// The report file: "fort.2" in the working directory. Each call writes one
+// whole record and flushes it, so the report survives an early end; while
+// the report is held, records are kept in memory instead.
 void report_record(std::string_view rec);
-// Creates the report file now (replacing an old one) if it is not open, so
-// that a report of an earlier run never passes for this run's. Ends the run
-// (RunEnd) when it cannot be created.
-void open_report();
+// Holds the records from now on, so that fort.2 is neither emptied nor
+// written before the settings are checked (it might be a file the run
+// reads). Nothing is opened.
+void hold_report();
+// Ends the hold: creates or empties fort.2 and writes the held records to
+// it. When fort.2 is one of the run's inputs the held records are dropped
+// (the console has them) and false is returned. Ends the run (RunEnd) when
+// fort.2 cannot be opened. Does nothing when the report is not held.
+bool release_report();
 // Flushes and closes the report file if it was created; for main() and tests.
 void close_report();
-// With dry set, report_record() and open_report() write nothing (quon
+// With dry set, report_record() and release_report() write nothing (quon
 // --check writes no file at all).
 void set_report_dry(bool dry) noexcept;
 

@@ -511,7 +511,26 @@ enum class Sep {
 // After a line end that no comma preceded, a comma is a separator and not
 // an empty item (a semicolon there is an empty item). False on a bad value
 // or when the file ends before the list is complete.
-bool read_list(InFile &in, double *out, int n) {
+// The values on [p, end) up to a slash: what a row leaves unread.
+int values_in(const char *p, const char *end) {
+  int k = 0;
+  while (p < end) {
+    const unsigned char c = cls(*p);
+    if (c == SLASH)
+      break;
+    if (c != TOKEN) {
+      ++p;
+      continue;
+    }
+    ++k;
+    while (p < end && cls(*p) == TOKEN)
+      ++p;
+  }
+  return k;
+}
+
+bool read_list(InFile &in, double *out, int n, int &left) {
+  left = 0;
   std::string_view rec;
   if (!in.next(rec))
     return false;
@@ -622,6 +641,7 @@ bool read_list(InFile &in, double *out, int n) {
     for (int j = 0; j < m; ++j)
       out[k++] = v;
   }
+  left = values_in(p, end);
   return true;
 }
 
@@ -640,14 +660,38 @@ void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
       error2(msg::ERROR_HEADER, file);
     }
   }
+  int left = 0, leftrow = 0, leftcount = 0;
   for (int i = 0; i < rows; ++i) {
     double *row = a.data() + std::size_t(i) * std::size_t(std::max(cols, 0));
-    if (!read_list(in, row, cols)) {
+    const bool ok = read_list(in, row, cols, left);
+    if (ok && left > 0 && leftrow == 0) {
+      leftrow = i + 1;
+      leftcount = left;
+    }
+    if (!ok) {
       in.close();
-      error2(msg::ERROR_READING, file);
+      Detail where;
+      error2(msg::ERROR_READING, file,
+             where.text(msg::AT_ROW).integer(i + 1).view());
     }
   }
+  // Values after the last row.
+  int after = 0;
+  if (leftrow == 0)
+    while (in.next(rec))
+      after += values_in(rec.data(), rec.data() + rec.size());
   in.close();
+  if (leftrow > 0 || after > 0) {
+    Detail t;
+    t.text(file.substr(0, std::size_t(length0(file))));
+    if (leftrow > 0)
+      t.text(", row ").integer(leftrow).text(", ").integer(leftcount);
+    else
+      t.text(", after row ").integer(rows).text(", ").integer(after);
+    const int count = leftrow > 0 ? leftcount : after;
+    t.text(count == 1 ? " value" : " values");
+    warn(msg::LEFTOVER_VALUES, t.view());
+  }
 }
 
 // ---- Reporters -------------------------------------------------------------
@@ -815,6 +859,32 @@ void warning_record(std::string_view rec) {
       rec.substr(rec.empty() || rec[0] != ' ' ? 0 : 1);
   note_report(text, {}, {});
   strict_end(text, {});
+}
+
+void warn(std::string_view msg, std::string_view tail) {
+  tail = tail.substr(0, std::size_t(length0(tail)));
+  console(msg, tail);
+  char buf[RECMAX];
+  fmt::ListRecord rec(buf, sizeof buf);
+  rec.text(msg::WARNING).text(msg).text(tail);
+  warning_record(rec.view());
+}
+
+void end_if_cut(std::string_view line, int start, int keep) {
+  int pos = start;
+  skip_blanks(line, pos);
+  int n = 0;
+  if (at(line, pos) == '"') {
+    while (pos + 1 + n <= int(line.size()) && line[std::size_t(pos + n)] != '"')
+      ++n;
+  } else {
+    take_word(line, pos);
+    int b = start;
+    skip_blanks(line, b);
+    n = pos - b;
+  }
+  if (n > keep)
+    endrun(msg::OUTPUT_NAME_TOO_LONG, line);
 }
 
 void error2(std::string_view msg, std::string_view name,

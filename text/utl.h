@@ -77,8 +77,11 @@ int instate(Run &run, int &err) noexcept;
 // as the runtime's list-directed input reads them; an empty item or the
 // items after a slash keep the value a held before. Every failure ends the
 // run through error2: "Error opening file", "Error reading file header",
-// "Error reading file", followed by the file name. An array smaller than
-// rows * cols ends the run (endrun) before anything is read.
+// "Error reading file", followed by the file name (and on the console the
+// row). An array smaller than rows * cols ends the run (endrun) before
+// anything is read. Values left on the last line of a row, or after the
+// last row, are reported once (warn) with the file, the row and the count:
+// a header line or a decimal comma shifts every later value.
 void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
               int cols, int nheader);
 
@@ -110,6 +113,16 @@ public:
 private:
   const InFile *before_;
 };
+
+// A warning that counts as a report: msg followed directly by tail on
+// standard error, and the record "WARNING: " msg tail in the report file;
+// ends the run as error() does when end_on_report(true) is in force.
+void warn(std::string_view msg, std::string_view tail);
+
+// Ends the run (endrun, msg::OUTPUT_NAME_TOO_LONG and the line) when the
+// word charin takes from start is longer than keep characters: cut, an
+// output's name would name another file. Quotes do not count.
+void end_if_cut(std::string_view line, int start, int keep);
 
 // Ending reporters: write one list-directed record to the report file (the
 // message trimmed, a blank, then the name trimmed / the integer / the real),

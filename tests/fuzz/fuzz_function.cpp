@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
   bool ended = false;
   try {
     readfunction(*run);
+    write_function_table(*run);
   } catch (const RunEnd &) {
     fuzz::reset_report();
     ended = true;

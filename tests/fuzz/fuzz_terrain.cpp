@@ -66,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
   bool ended = false;
   try {
     readterrain(*run);
+    write_terrain_plot(*run);
   } catch (const RunEnd &) {
     fuzz::reset_report();
     ended = true;
