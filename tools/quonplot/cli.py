@@ -2,7 +2,6 @@
 of an input or output file ends the command with one line
 'quon-plot: <file>: <what>' on standard error and exit status 1."""
 
-import argparse
 import os
 import sys
 
@@ -13,20 +12,14 @@ matplotlib.use("Agg")  # pictures only, never a display
 from . import readers as R  # noqa: E402
 
 
-class _Parser(argparse.ArgumentParser):
-    """Usage faults are one line and status 1 like every other fault."""
-
-    def error(self, message):
-        sys.stderr.write(f"quon-plot: {message} (see quon-plot --help)\n")
-        sys.exit(1)
-
-
 def _parser():
-    p = _Parser(prog="quon-plot", description="Pictures of quon's files: "
-                "maps of grids, budget charts and a report of a run. The "
-                "picture type follows the output name: .png, .svg or .pdf.")
+    p = R.OneLineParser(
+        prog="quon-plot",
+        description="Pictures of quon's files: maps of grids, budget charts "
+        "and a report of a run. The picture type follows the output name: "
+        ".png, .svg or .pdf.")
     sub = p.add_subparsers(dest="command", required=True, metavar="COMMAND",
-                           parser_class=_Parser)
+                           parser_class=R.OneLineParser)
 
     m = sub.add_parser("map", help="a map of one 165 x 326 grid")
     m.add_argument("file", metavar="FILE", help="RCH file, store or cell "

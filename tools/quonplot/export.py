@@ -5,7 +5,6 @@ and writes the NetCDF file under a temporary name that takes the final name
 only when the whole file is written. Every fault ends the command with one
 line 'quon-export: <file>: <what>' on standard error and exit status 1."""
 
-import argparse
 import datetime
 import os
 import re
@@ -50,18 +49,12 @@ ZONES = (("ibound", "ibound", False, 16, None),
          ("subarea", "subarea", True, 10, "nonOsken"))
 
 
-class _Parser(argparse.ArgumentParser):
-    """Usage faults are one line and status 1 like every other fault."""
-
-    def error(self, message):
-        sys.stderr.write(f"quon-export: {message} (see quon-export --help)\n")
-        sys.exit(1)
-
-
 def _parser():
-    p = _Parser(prog="quon-export", description="A finished run's RCH and "
-                "WEL periods, yearly store grids and zone grids as one CF "
-                "NetCDF file, and on request GeoTIFFs.")
+    p = R.OneLineParser(
+        prog="quon-export",
+        description="A finished run's RCH and WEL periods, yearly store "
+        "grids and zone grids as one CF NetCDF file, and on request "
+        "GeoTIFFs.")
     p.add_argument("par", metavar="PARFILE", help="the run's parameter file; "
                    "the files it names are taken from its folder")
     p.add_argument("-o", dest="out", metavar="OUT.nc", required=True,

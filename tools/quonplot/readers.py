@@ -9,11 +9,24 @@ northern edge. A value the file shows as asterisks (too wide for its field)
 reads as NaN. Every fault of a file raises InputError naming the file.
 """
 
+import argparse
 import os
 import re
 import struct
+import sys
 
 import numpy as np
+
+
+class OneLineParser(argparse.ArgumentParser):
+    """The tools' command lines: a usage fault is one line naming the tool
+    and status 1, like every other fault."""
+
+    def error(self, message):
+        tool = self.prog.split()[0]
+        sys.stderr.write(f"{tool}: {message} (see {tool} --help)\n")
+        sys.exit(1)
+
 
 NROW = 165
 NCOL = 326
