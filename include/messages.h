@@ -301,6 +301,7 @@ inline constexpr M CHECK_CLEAN =
 inline constexpr M SUMMARY_DONE = "quon: run completed, ";
 inline constexpr M SUMMARY_WRITTEN = " written to ";
 inline constexpr M SUMMARY_APPENDED = " appended to ";
+inline constexpr M SUMMARY_MF6 = ", MODFLOW 6 input ";
 // Outputs of the per-year families in the --check inventory.
 inline constexpr M EXIST_REPLACED = "exists, will be replaced";
 inline constexpr M ALL_EXIST_REPLACED = "all exist, will be replaced";

@@ -937,6 +937,8 @@ void print_summary(const Run &run, int status, int periods) {
     t.text(run.wellname.trimmed());
     for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
       t.text(", ").text(run.rchnames[std::size_t(k)].trimmed());
+    if (!run.mf6base.blank())
+      t.text(msg::SUMMARY_MF6).text(run.mf6base.trimmed()).text(".*");
     console_line(msg::SUMMARY_DONE, t.view());
   }
   if (report_count() > 0) {

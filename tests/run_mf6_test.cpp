@@ -112,7 +112,13 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
     fs::copy(d, plain, fs::copy_options::recursive);
     write_file(d + "/quon.par", read_file(d + "/quon.par") + "MF6 mf6/m\n");
     fs::create_directory(d + "/mf6");
-    ASSERT_EQ(shell("cd " + d + " && " + PROG + " quon.par 2>/dev/null"), 0);
+    const std::string summary = d + ".err"; // beside the run folder
+    ASSERT_EQ(shell("cd " + d + " && " + PROG + " quon.par 2>../" + summary),
+              0);
+    // The closing line names the MODFLOW 6 files beside the others.
+    EXPECT_NE(read_file(summary).find(", MODFLOW 6 input mf6/m.*\n"),
+              std::string::npos)
+        << read_file(summary);
     ASSERT_EQ(shell("cd " + plain + " && " + PROG + " quon.par 2>/dev/null"),
               0);
 
