@@ -305,6 +305,11 @@ inline constexpr M SUMMARY_MF6 = ", MODFLOW 6 input ";
 // Outputs of the per-year families in the --check inventory.
 inline constexpr M EXIST_REPLACED = "exists, will be replaced";
 inline constexpr M ALL_EXIST_REPLACED = "all exist, will be replaced";
+inline constexpr M OUTPUT_FOLDER_IN_WAY = "a folder of that name is in the way";
+inline constexpr M OUTPUT_NOT_FILE = "is a pipe or socket, not a file";
+inline constexpr M OUTPUT_READ_ONLY = "exists and cannot be written";
+inline constexpr M OUTPUT_NO_FOLDER = "its folder does not exist";
+inline constexpr M OUTPUT_FOLDER_READ_ONLY = "its folder cannot be written";
 inline constexpr M CAN_BE_CREATED = "can be created";
 
 } // namespace quon::msg

@@ -676,9 +676,12 @@ std::string_view creatable(std::string_view name) {
   struct stat sb;
   if (::stat(c, &sb) == 0) {
     if (S_ISDIR(sb.st_mode))
-      return "a folder of that name is in the way";
-    return ::access(c, W_OK) == 0 ? msg::EXIST_REPLACED
-                                  : "exists and cannot be written";
+      return msg::OUTPUT_FOLDER_IN_WAY;
+    // A pipe has no contents to replace: the run would wait for a reader or
+    // give its records away.
+    if (S_ISFIFO(sb.st_mode) || S_ISSOCK(sb.st_mode))
+      return msg::OUTPUT_NOT_FILE;
+    return ::access(c, W_OK) == 0 ? msg::EXIST_REPLACED : msg::OUTPUT_READ_ONLY;
   }
   char *slash = std::strrchr(c, '/');
   const char *dir = ".";
@@ -687,9 +690,9 @@ std::string_view creatable(std::string_view name) {
     dir = slash == c ? "/" : c;
   }
   if (::stat(dir, &sb) != 0 || !S_ISDIR(sb.st_mode))
-    return "its folder does not exist";
+    return msg::OUTPUT_NO_FOLDER;
   return ::access(dir, W_OK | X_OK) == 0 ? msg::CAN_BE_CREATED
-                                         : "its folder cannot be written";
+                                         : msg::OUTPUT_FOLDER_READ_ONLY;
 }
 
 // Lists an output and whether it can be written; one the run cannot do

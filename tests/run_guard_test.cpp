@@ -207,6 +207,9 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
        "WELL file quon.wel: exists, will be replaced\n"},
       {"outputs of an earlier run", "touch 1950.csv 1951.csv", 0,
        "ANNPUMP table 1950.csv to 1951.csv: all exist, will be replaced\n"},
+      // The run cannot open a pipe without a reader: no "will be replaced".
+      {"output that is a pipe", "rm -f quon.wel && mkfifo quon.wel", 1,
+       "WELL file quon.wel: is a pipe or socket, not a file\n"},
       {"missing year", "sed -i '/^1951 /d' stations.ppt", 1,
        "would end the run: The precipitation file stations.ppt has no data "
        "line"},
