@@ -3,7 +3,6 @@ of an input or output file ends the command with one line
 'quon-plot: <file>: <what>' on standard error and exit status 1."""
 
 import os
-import sys
 
 import matplotlib
 
@@ -140,16 +139,4 @@ def _report(a):
 def main(argv):
     a = _parser().parse_args(argv)
     run = {"map": _map, "budget": _budget, "report": _report}[a.command]
-    try:
-        out = run(a)
-    except R.InputError as e:
-        sys.stderr.write(f"quon-plot: {e.path}: {e.what}\n")
-        return 1
-    except MemoryError:
-        sys.stderr.write(f"quon-plot: {a.file}: out of memory\n")
-        return 1
-    except Exception as e:  # a fault not foreseen still gets one line
-        sys.stderr.write(f"quon-plot: {a.file}: {type(e).__name__}: {e}\n")
-        return 1
-    print(out)
-    return 0
+    return R.run_command("quon-plot", lambda: run(a), a.file)

@@ -528,16 +528,8 @@ def export(a, argv):
 
 def main(argv):
     a = _parser().parse_args(argv)
-    try:
+
+    def run():
         export(a, argv)
-    except R.InputError as e:
-        sys.stderr.write(f"quon-export: {e.path}: {e.what}\n")
-        return 1
-    except MemoryError:
-        sys.stderr.write(f"quon-export: {a.par}: out of memory\n")
-        return 1
-    except Exception as e:  # a fault not foreseen still gets one line
-        sys.stderr.write(f"quon-export: {a.par}: {type(e).__name__}: {e}\n")
-        return 1
-    print(a.out)
-    return 0
+        return a.out
+    return R.run_command("quon-export", run, a.par)

@@ -63,6 +63,26 @@ class InputError(Exception):
         self.what = what
 
 
+def run_command(tool, action, subject):
+    """Runs action() for a tool's command line and prints the name it
+    returns (the file written): 0. Every fault ends it with one line
+    'tool: file: what' on standard error and 1, a fault not foreseen
+    naming subject, the file the command was given."""
+    try:
+        out = action()
+    except InputError as e:
+        sys.stderr.write(f"{tool}: {e.path}: {e.what}\n")
+        return 1
+    except MemoryError:
+        sys.stderr.write(f"{tool}: {subject}: out of memory\n")
+        return 1
+    except Exception as e:  # a fault not foreseen still gets one line
+        sys.stderr.write(f"{tool}: {subject}: {type(e).__name__}: {e}\n")
+        return 1
+    print(out)
+    return 0
+
+
 def _open_text(path):
     try:
         with open(path, "rb") as f:
