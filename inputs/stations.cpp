@@ -117,10 +117,8 @@ void read_precip(InFile &in, std::string_view file, StationTable &st) {
   const ReportPlace at(in);
   DataLine line;
   LineKind kind;
-  std::array<int, NYEARS> lineof{}; // the data line of each year
-  int number = 1;                   // the header is line 1
+  std::array<std::int64_t, NYEARS> lineof{}; // the data line of each year
   while (next_line(in, line, kind) && kind != LineKind::end) {
-    ++number;
     if (kind == LineKind::skip)
       continue;
     const std::string_view text = line.view();
@@ -130,7 +128,8 @@ void read_precip(InFile &in, std::string_view file, StationTable &st) {
       error(msg::PRECIP_YEAR, line.shown());
     if (year < FIRSTYEAR || year > LASTYEAR)
       continue;
-    int &first = lineof[std::size_t(year - FIRSTYEAR)];
+    const std::int64_t number = in.line();
+    std::int64_t &first = lineof[std::size_t(year - FIRSTYEAR)];
     if (first > 0) {
       Detail t;
       t.text(file).text(", year ").integer(year).text(" on lines ");
