@@ -605,8 +605,8 @@ int check_result(const Run &run, int ends) {
   return DONE;
 }
 
-// Runs the parameter file; periods is set to the number of periods written.
-int run_program(Run &run, const Options &opt, int &periods) {
+// Runs the parameter file.
+int run_program(Run &run, const Options &opt) {
   if (opt.param == nullptr) {
     console_line(msg::USAGE);
     return NO_RUN;
@@ -678,11 +678,9 @@ int run_program(Run &run, const Options &opt, int &periods) {
   run.periods_total = (steady ? 1 : 0) + 12 * years;
   mf6_open(run, run.periods_total);
   Progress progress(run.periods_total);
-  int &done = periods;
-  if (steady) {
+  int done = steady ? 1 : 0;
+  if (steady)
     steady_period(run, progress);
-    done = 1;
-  }
   for (int y = run.trans_start; y <= run.trans_end; ++y) {
     transient_year(run, y, progress, done);
     if (y == run.trans_end)
@@ -733,11 +731,11 @@ int quon_main(int argc, char **argv) {
   reset_reports();
   set_report_dry(opt.check);
   guard_files();
-  int status = DONE, periods = 0;
+  int status = DONE;
   {
     SignalCatch signals(!opt.check);
     try {
-      status = run_program(*run, opt, periods);
+      status = run_program(*run, opt);
     } catch (const RunEnd &e) {
       status = e.status;
     }
@@ -760,7 +758,7 @@ int quon_main(int argc, char **argv) {
   release_folder();
   set_report_dry(false);
   if (status != NO_RUN && !opt.check)
-    print_summary(*run, status, periods);
+    print_summary(*run, status);
   std::fflush(stdout);
   return status;
 }

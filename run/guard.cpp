@@ -932,9 +932,10 @@ int inventory(Run &run, Stopper &stop) {
   return stop.count();
 }
 
-void print_summary(const Run &run, int status, int periods) {
+void print_summary(const Run &run, int status) {
   Detail t;
   if (status == 0) {
+    const int periods = run.periods_done;
     t.integer(periods).text(periods == 1 ? " period" : " periods");
     t.text(run.append ? msg::SUMMARY_APPENDED : msg::SUMMARY_WRITTEN);
     t.text(run.wellname.trimmed());

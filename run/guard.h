@@ -43,6 +43,6 @@ int inventory(Run &run, Stopper &stop);
 // one line of the periods written and the model files; the count and the
 // first of the reports, if any; the per-state files counted as zeros in one
 // line, if any; and, after reports, the hint to check the inputs.
-void print_summary(const Run &run, int status, int periods);
+void print_summary(const Run &run, int status);
 
 } // namespace quon
