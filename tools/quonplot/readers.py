@@ -541,44 +541,6 @@ def read_year_csv(path):
     return out
 
 
-def read_wel_year(path, year):
-    """Pumping of a transient year from the WEL file, in acre-feet: the sum
-    over its twelve monthly periods of rate x seconds / 43560, a positive
-    figure for water taken out."""
-    lines = _open_text(path).splitlines()
-    grid = np.zeros((NROW, NCOL))
-    want = {f"{m:2d}/{year:4d}" for m in range(1, 13)}
-    found = 0
-    i = 1 if lines and lines[0].rstrip().endswith("NOPRINT") else 0
-    while i < len(lines):
-        head = lines[i]
-        try:
-            count = int(head[:5])
-        except ValueError:
-            raise InputError(path, f"line {i + 1}: no well count") from None
-        label = head[9:16].ljust(7)
-        block = lines[i + 1:i + 1 + count]
-        if len(block) != count:
-            raise InputError(path, f"period '{label.strip()}' ends early")
-        if label in want:
-            found += 1
-            try:
-                rows = np.array([int(b[1:5]) for b in block], dtype=int) - 1
-                cols = np.array([int(b[5:9]) for b in block], dtype=int) - 1
-                rates = _fixed_fields("".join(b[9:20].rjust(11)
-                                              for b in block), 11, path,
-                                      f"period '{label.strip()}'")
-            except ValueError:
-                raise InputError(path, f"period '{label.strip()}': a well "
-                                 "line is not row, column, rate") from None
-            np.add.at(grid, (rows, cols),
-                      -rates * period_seconds(label) / 43560.0)
-        i += 1 + count
-    if found != 12:
-        raise InputError(path, f"holds {found} of the 12 months of {year}")
-    return grid
-
-
 # One well line as quon writes it, (I1,2I4,F11.6), and its line end.
 WEL_LINE = 21
 
@@ -661,6 +623,23 @@ def wel_periods(path):
                                                               WEL_LINE - 1)
             yield (label,) + _wel_block(cells, path, label)
             n += count
+
+
+def read_wel_year(path, year):
+    """Pumping of a transient year from the WEL file, in acre-feet: the sum
+    over its twelve monthly periods of rate x seconds / 43560, a positive
+    figure for water taken out."""
+    grid = np.zeros((NROW, NCOL))
+    want = {f"{m:2d}/{year:4d}" for m in range(1, 13)}
+    found = 0
+    for label, rows, cols, rates in wel_periods(path):
+        if label in want:
+            found += 1
+            np.add.at(grid, (rows, cols),
+                      -rates * period_seconds(label) / 43560.0)
+    if found != 12:
+        raise InputError(path, f"holds {found} of the 12 months of {year}")
+    return grid
 
 
 # ---- Budget tables ----------------------------------------------------------
