@@ -363,6 +363,59 @@ TEST_F(FileTest, ReadrealListForms) {
   }
 }
 
+// A slash before a row's last value leaves the rest of the row unread:
+// reported once per file, at the first such row, with its column; a slash
+// after the last value, or none, is no report. Under strict runs the report
+// ends the run.
+TEST_F(FileTest, ReadrealReportsASlashThatCutsARow) {
+  const struct {
+    const char *text, *said;
+  } cases[] = {
+      {"1 2 / 9\n4 5 6\n7 8 9\n", "grid.txt, row 1, column 3"},
+      {"1 2 3\n4 5 6\n7 /\n", "grid.txt, row 3, column 2"},
+      {"1 2 3\n/\n7 8 9\n", "grid.txt, row 2, column 1"},
+      {"1 2 3\n4 / 6\n7 8 /\n", "grid.txt, row 2, column 2"},
+      {"1 2\n/\n4 5 6\n7 8 9\n", "grid.txt, row 1, column 3"},
+      {"1 2 3 /\n4 5 6/\n7 8 9 / 1\n", ""},
+      {"1 2 3\n4 5 6\n7 8 9\n", ""},
+  };
+  for (const auto &c : cases) {
+    close_report();
+    std::remove("fort.2");
+    test::write_file("grid.txt", c.text);
+    std::vector<double> a(9, U);
+    testing::internal::CaptureStderr();
+    readreal(in, "grid.txt", a, 3, 3, 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    close_report();
+    if (*c.said) {
+      EXPECT_EQ(err, std::string(msg::SLASH_CUTS_ROW) + c.said + "\n")
+          << c.text;
+      EXPECT_EQ(test::read_file("fort.2"),
+                " WARNING: " + std::string(msg::SLASH_CUTS_ROW) + c.said + "\n")
+          << c.text;
+    } else {
+      EXPECT_EQ(err, "") << c.text;
+      EXPECT_FALSE(file_exists("fort.2")) << c.text;
+    }
+  }
+  // The values after the slash are not read.
+  test::write_file("grid.txt", "1 / 3\n4 5 6\n7 8 9\n");
+  std::vector<double> a(9, U);
+  testing::internal::CaptureStderr();
+  readreal(in, "grid.txt", a, 3, 3, 0);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(a, (std::vector<double>{1, U, U, 4, 5, 6, 7, 8, 9}));
+
+  reset_reports();
+  end_on_report(true);
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(readreal(in, "grid.txt", a, 3, 3, 0), RunEnd);
+  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(in.is_open());
+  reset_reports();
+}
+
 TEST_F(FileTest, ReadrealSkipsHeaderLines) {
   test::write_file("g.txt", "header 1\nheader, 2 / x\n1 2\n3 4\n");
   std::vector<double> a(4, U);

@@ -222,8 +222,8 @@ int values_in(const char *p, const char *end) {
   return k;
 }
 
-bool read_list(InFile &in, double *out, int n, int &left) {
-  left = 0;
+bool read_list(InFile &in, double *out, int n, int &left, int &cut) {
+  left = cut = 0;
   std::string_view rec;
   if (!in.next(rec))
     return false;
@@ -257,8 +257,10 @@ bool read_list(InFile &in, double *out, int n, int &left) {
       }
       continue;
     }
-    if (c == SLASH)
+    if (c == SLASH) {
+      cut = k + 1;
       return true;
+    }
     st = Sep::ITEM;
     // Lone zeros, the bulk of the sparse grids, four at a time in the three
     // spellings grid files have: each followed by one blank, by two, or by
@@ -354,9 +356,14 @@ void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
     }
   }
   int left = 0, leftrow = 0, leftcount = 0;
+  int cut = 0, cutrow = 0, cutcol = 0;
   for (int i = 0; i < rows; ++i) {
     double *row = a.data() + std::size_t(i) * std::size_t(std::max(cols, 0));
-    const bool ok = read_list(in, row, cols, left);
+    const bool ok = read_list(in, row, cols, left, cut);
+    if (ok && cut > 0 && cutrow == 0) {
+      cutrow = i + 1;
+      cutcol = cut;
+    }
     if (ok && left > 0 && leftrow == 0) {
       leftrow = i + 1;
       leftcount = left;
@@ -374,9 +381,15 @@ void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
     while (in.next(rec))
       after += values_in(rec.data(), rec.data() + rec.size());
   in.close();
+  const std::string_view name = file.substr(0, std::size_t(length0(file)));
+  if (cutrow > 0) {
+    Detail t;
+    t.text(name).text(", row ").integer(cutrow).text(", column ");
+    warn(msg::SLASH_CUTS_ROW, t.integer(cutcol).view());
+  }
   if (leftrow > 0 || after > 0) {
     Detail t;
-    t.text(file.substr(0, std::size_t(length0(file))));
+    t.text(name);
     if (leftrow > 0)
       t.text(", row ").integer(leftrow).text(", ").integer(leftcount);
     else

@@ -20,7 +20,10 @@ class InFile;
 // row). An array smaller than rows * cols ends the run (endrun) before
 // anything is read. Values left on the last line of a row, or after the
 // last row, are reported once (warn) with the file, the row and the count:
-// a header line or a decimal comma shifts every later value.
+// a header line or a decimal comma shifts every later value. A slash before
+// a row's last value is reported once (warn) with the file, the row and the
+// column of the first value it leaves out: a stray slash must not drop data
+// without a word.
 void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
               int cols, int nheader);
 
