@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "lock.h"
 #include "messages.h"
 #include "reporters.h"
 
@@ -104,14 +105,16 @@ void input_opened(std::uint64_t dev, std::uint64_t ino, std::string_view name) {
     rf.add(rf.inputs, dev, ino, name);
 }
 
-// An output must be neither an input nor an output opened before.
-void output_opened(int, std::uint64_t dev, std::uint64_t ino,
+// An output must be neither an input nor an output opened before, nor one
+// another run is writing (it is locked for this run).
+void output_opened(int fd, std::uint64_t dev, std::uint64_t ino,
                    std::string_view name) {
   RunFiles &rf = run_files();
   if (const Seen *in = rf.input(dev, ino))
     end_two(msg::OUTPUT_IS_INPUT, name, rf.name(*in));
   if (const Seen *o = rf.output(dev, ino))
     end_two(msg::OUTPUT_TWICE, name, rf.name(*o));
+  lock_output(fd, name);
   rf.add(rf.outputs, dev, ino, name);
 }
 
@@ -122,6 +125,7 @@ constexpr FileWatch WATCH{input_opened, output_opened};
 void guard_files() noexcept {
   RunFiles &rf = run_files();
   rf.forget();
+  release_outputs();
   try {
     rf.inputs.reserve(4096);
     rf.outputs.reserve(4096);
@@ -137,6 +141,7 @@ void unguard_files() noexcept {
   rf.guarded = rf.noting = false;
   rf.forget();
   watch_files(nullptr);
+  release_outputs();
 }
 
 void seal_inputs() noexcept {

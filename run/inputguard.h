@@ -19,8 +19,8 @@ namespace quon {
 // watch of the file classes and notes the inputs InFile opens from now on.
 // Allocates the tables once.
 void guard_files() noexcept;
-// Stops guarding (at the end of a run), removes the watch and forgets the
-// files.
+// Stops guarding (at the end of a run), removes the watch, forgets the
+// files and releases the outputs' locks.
 void unguard_files() noexcept;
 // Stops noting the files InFile opens (the settings are read; the periods
 // read only files the guard has noted by name) and sorts the table.
