@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "../text/io.h"
+#include "files.h"
 #include "quon.h"
 
 namespace quon {

@@ -14,8 +14,8 @@
 #include "messages.h"
 
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
-#include "utl.h"
 
 namespace quon {
 namespace {

@@ -11,8 +11,8 @@
 #include "messages.h"
 #include "mf6.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
-#include "utl.h"
 
 namespace quon {
 namespace {

@@ -17,9 +17,11 @@
 
 #include "calendar.h"
 #include "fmt.h"
+#include "inputguard.h"
 #include "messages.h"
 #include "mf6.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
 #include "utl.h"
 

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "inputs.h"
-#include "io.h"
 #include "krige.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
 #include "testutil.h"
 
