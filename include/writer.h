@@ -108,23 +108,27 @@ public:
   virtual void open(Run &, int /*nper*/) {}
 
   // ---- Each period --------------------------------------------------------
-  // Called on every writer before any period() of the period.
+  // Called on every writer before the period's records.
   virtual void begin_period(Run &, const PeriodInfo &) {}
-  // The period's records; all writes the writer formats itself. A writer
-  // that formats records others take as well hands them on through list.
-  virtual void period(Run &, const PeriodInfo &, const WriterList &) {}
+  // The period's records, in two passes over the list: every writer's array
+  // records (RCH), then every writer's list records (WEL), so that a period
+  // that ends the run on its wells (too many, a rate not finite) has its
+  // arrays written. A writer that formats records others take as well hands
+  // them on through list (the hooks below).
+  virtual void period_arrays(Run &, const PeriodInfo &, const WriterList &) {}
+  virtual void period_lists(Run &, const PeriodInfo &, const WriterList &) {}
   // Records formatted once by another writer: an RCH block k (0-based RCH
   // file) starting, each of its rows as (20F9.5) text with line ends, its
   // end; the WEL block starting, each well line (active: on a cell with
   // IBOUND not 0; rate in cubic feet per second), its end.
   virtual void rch_begin(Run &, int /*k*/, const PeriodInfo &) {}
-  virtual void rch_row(int /*k*/, std::string_view /*text*/) {}
-  virtual void rch_end(int /*k*/) {}
+  virtual void rch_row(Run &, int /*k*/, std::string_view /*text*/) {}
+  virtual void rch_end(Run &, int /*k*/) {}
   virtual void wel_begin(Run &) {}
-  virtual void wel_line(std::string_view /*line*/, bool /*active*/,
+  virtual void wel_line(Run &, std::string_view /*line*/, bool /*active*/,
                         double /*rate*/) {}
   virtual void wel_end(Run &, const PeriodInfo &) {}
-  // After every writer's period(): the period's records reach the files; a
+  // After both passes: the period's records reach the files; a
   // lost write ends the run naming the file.
   virtual void end_period(Run &) {}
 
@@ -175,21 +179,22 @@ public:
     for (Writer *w : *this)
       w->rch_begin(run, k, p);
   }
-  void rch_row(int k, std::string_view text) const {
+  void rch_row(Run &run, int k, std::string_view text) const {
     for (Writer *w : *this)
-      w->rch_row(k, text);
+      w->rch_row(run, k, text);
   }
-  void rch_end(int k) const {
+  void rch_end(Run &run, int k) const {
     for (Writer *w : *this)
-      w->rch_end(k);
+      w->rch_end(run, k);
   }
   void wel_begin(Run &run) const {
     for (Writer *w : *this)
       w->wel_begin(run);
   }
-  void wel_line(std::string_view line, bool active, double rate) const {
+  void wel_line(Run &run, std::string_view line, bool active,
+                double rate) const {
     for (Writer *w : *this)
-      w->wel_line(line, active, rate);
+      w->wel_line(run, line, active, rate);
   }
   void wel_end(Run &run, const PeriodInfo &p) const {
     for (Writer *w : *this)
