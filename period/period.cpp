@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "file_kinds.h"
 #include "fmt.h"
 #include "messages.h"
 #include "period.h"
@@ -94,29 +95,50 @@ void period(Run &run, const CellArray &r, std::string_view label,
   // A file that gave no grid is skipped rather than summed as zeros: the
   // components and sums start at +0.0 and never become -0.0, so adding 0
   // would change no bit, only cost passes over the grid.
+  // The period's kinds of file, state by state, as the schedule has them
+  // (file_kinds.h): mi, pmp and rcg only where the state pumps.
   for (int k = 0; k < NSTATE; ++k) {
     const int s = k + 1;
-    if (run.pumpflag[k] != 0) {
-      // The municipal and industrial file is annual: it is looked for once
-      // a year and each period takes its share of the year.
-      const Text<8> key(annpart);
-      if (key.blank() || !(run.mipart[k] == key)) {
-        run.mifound[k] = readstate(run, run.migrid[k], k, MI, annpart);
-        run.mipart[k] = key;
+    for (int kind = FIRST_PERIOD_KIND; kind < NKIND; ++kind) {
+      if (!reads(run, k, kind))
+        continue;
+      const SumId id = KINDSUM[kind];
+      auto &sum = run.sums[id].slice[s];
+      switch (id) {
+      case MI: {
+        // The municipal and industrial file is annual: it is looked for once
+        // a year and each period takes its share of the year.
+        const Text<8> key(annpart);
+        if (key.blank() || !(run.mipart[k] == key)) {
+          run.mifound[k] = readstate(run, run.migrid[k], k, MI, annpart);
+          run.mipart[k] = key;
+        }
+        if (run.mifound[k])
+          add2(q[0], fresh[0], sum, yf, run.migrid[k]);
+        break;
       }
-      if (run.mifound[k])
-        add2(q[0], fresh[0], run.sums[MI].slice[s], yf, run.migrid[k]);
-      if (readstate(run, rb, k, PMP, part))
-        add2(q[0], fresh[0], run.sums[PMP].slice[s], 1.0, rb);
-      if (readstate(run, rb, k, RCG, part))
-        add2(q[2], fresh[2], run.sums[RCG].slice[s], 1.0, rb);
+      case PMP:
+        if (readstate(run, rb, k, PMP, part))
+          add2(q[0], fresh[0], sum, 1.0, rb);
+        break;
+      case RCG:
+        if (readstate(run, rb, k, RCG, part))
+          add2(q[2], fresh[2], sum, 1.0, rb);
+        break;
+      // Surface-water and commingled returns inside the mound are taken by
+      // the mound itself, not recharged through the model.
+      case RCS:
+        if (readstate(run, rb, k, RCS, part))
+          condadd2(q[3], fresh[3], sum, rb, run.mound);
+        break;
+      case RCC:
+        if (readstate(run, rb, k, RCC, part))
+          condadd2(q[4], fresh[4], sum, rb, run.mound);
+        break;
+      default: // the year's area files are read by evalcurve
+        break;
+      }
     }
-    // Surface-water and commingled returns inside the mound are taken by the
-    // mound itself, not recharged through the model.
-    if (readstate(run, rb, k, RCS, part))
-      condadd2(q[3], fresh[3], run.sums[RCS].slice[s], rb, run.mound);
-    if (readstate(run, rb, k, RCC, part))
-      condadd2(q[4], fresh[4], run.sums[RCC].slice[s], rb, run.mound);
   }
 
   for (int c = 0; c < 5; ++c)

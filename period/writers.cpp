@@ -4,6 +4,7 @@
 
 #include "writers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -19,6 +20,8 @@ void model_writers(WriterList &list) {
   list.add(rch_writer());
   list.add(mf6_writer());
 }
+
+int rch_files(const Run &run) { return std::clamp(run.nrch, 0, MAXRCH); }
 
 bool appends(const Run &run, std::string_view name) {
   if (run.append == 0)

@@ -79,7 +79,7 @@ bool family_base(const Run &run, const Family &f, std::string_view base) {
   if (head == "steady") {
     if (!has_steady(run))
       return false;
-    for (int kind = 3; kind < NKIND; ++kind)
+    for (int kind = FIRST_PERIOD_KIND; kind < NKIND; ++kind)
       if (rest == KIND[kind] && reads(run, f.state, kind))
         return true;
     return false;
@@ -99,7 +99,7 @@ bool family_base(const Run &run, const Family &f, std::string_view base) {
   const int m = (rest[0] - '0') * 10 + (rest[1] - '0');
   if (m < 1 || m > 12)
     return false;
-  for (int kind = 4; kind < NKIND; ++kind)
+  for (int kind = FIRST_MONTHLY_KIND; kind < NKIND; ++kind)
     if (rest.substr(3) == KIND[kind] && reads(run, f.state, kind))
       return true;
   return false;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "calendar.h"
+#include "file_kinds.h"
 #include "tables.h"
 #include "utl.h"
 
@@ -21,18 +22,6 @@ inline bool in_transient(const Run &run, int y) {
   return y >= run.trans_start && y <= run.trans_end;
 }
 
-// The kinds of per-state files in the order a period reads them.
-inline constexpr std::string_view KIND[] = {"agw", "asw", "aco", "mi",
-                                            "pmp", "rcg", "rcs", "rcc"};
-inline constexpr int NKIND = 8;
-// Kinds read only where the state pumps (not under NOPUMP).
-inline constexpr bool PUMPED[NKIND] = {true, false, false, true,
-                                       true, true,  false, false};
-// Annual kinds (year.kind); the others are monthly (year.mm.kind) and, with
-// mi, the steady period's (steady.kind).
-inline constexpr bool ANNUAL[NKIND] = {true,  true,  true,  true,
-                                       false, false, false, false};
-
 // True when the span's years lie in the table, so that walking them reads
 // a bounded number of files.
 inline bool spans_runnable(const Run &run) {
@@ -42,10 +31,6 @@ inline bool spans_runnable(const Run &run) {
     return false;
   return run.trans_start > run.trans_end ||
          (run.trans_start >= FIRSTYEAR && run.trans_end <= LASTYEAR);
-}
-
-inline bool reads(const Run &run, int state, int kind) {
-  return !PUMPED[kind] || run.pumpflag[std::size_t(state)] != 0;
 }
 
 // The folder of a state as its file names use it.
@@ -74,13 +59,13 @@ template <class Fn> void for_each_state_file(const Run &run, Fn fn) {
   };
   if (has_steady(run))
     for (int k = 0; k < NSTATE; ++k)
-      for (int kind = 3; kind < NKIND; ++kind)
+      for (int kind = FIRST_PERIOD_KIND; kind < NKIND; ++kind)
         if (reads(run, k, kind))
           emit(k, kind, "steady");
   for (int y = run.trans_start; in_transient(run, y); ++y) {
     char y4[8];
     const std::string_view year(y4, std::size_t(year_label(y4, y) - y4));
-    for (int kind = 0; kind < 3; ++kind)
+    for (int kind = 0; kind < FIRST_PERIOD_KIND; ++kind)
       for (int k = 0; k < NSTATE; ++k)
         if (reads(run, k, kind))
           emit(k, kind, year);
@@ -88,9 +73,9 @@ template <class Fn> void for_each_state_file(const Run &run, Fn fn) {
       char p[8];
       const std::string_view part(p, std::size_t(month_part(p, y, m) - p));
       for (int k = 0; k < NSTATE; ++k) {
-        if (m == 1 && reads(run, k, 3))
-          emit(k, 3, year);
-        for (int kind = 4; kind < NKIND; ++kind)
+        if (m == 1 && reads(run, k, FIRST_PERIOD_KIND))
+          emit(k, FIRST_PERIOD_KIND, year);
+        for (int kind = FIRST_MONTHLY_KIND; kind < NKIND; ++kind)
           if (reads(run, k, kind))
             emit(k, kind, part);
       }
