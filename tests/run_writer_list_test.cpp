@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "messages.h"
 #include "testutil.h"
 
 namespace {
@@ -96,6 +97,24 @@ TEST_F(ProvenPlaces, ABadOutputPlaceLeavesTheLastGoodRunAsItWas) {
         fs::create_directory("run/" + c.what);
     }
     write_file("run/quon.par", par);
+    // The dry run names the same place as the run: a required one as a
+    // condition that would end the run, the others in the list of outputs.
+    const int checked = shell("cd run && timeout 60 " + QUON +
+                              " --check quon.par >../inv 2>&1");
+    const std::string inv = read_file("inv");
+    if (c.status == 1) {
+      EXPECT_EQ(checked, 1) << inv;
+      EXPECT_NE(inv.find("would end the run: " + c.first), std::string::npos)
+          << inv;
+    } else {
+      // Listed as an output that cannot be written (the run goes on).
+      const std::string name = c.first.substr(c.first.rfind(' ') + 1);
+      EXPECT_EQ(checked, 0) << inv;
+      EXPECT_NE(
+          inv.find(name + ": " + std::string(quon::msg::OUTPUT_NO_FOLDER)),
+          std::string::npos)
+          << inv;
+    }
     const auto before = contents("run");
 
     const int status =
@@ -118,6 +137,38 @@ TEST_F(ProvenPlaces, ABadOutputPlaceLeavesTheLastGoodRunAsItWas) {
       EXPECT_FALSE(fs::exists("run/nodir"));
     }
   }
+}
+
+// Every file a run writes belongs to a writer of the list: each is named in
+// the outputs --check lists (a yearly family by its first and last file).
+TEST_F(ProvenPlaces, EveryFileARunWritesIsAnOutputOfTheList) {
+  ASSERT_EQ(shell(GEN + " --out run --years 2 >/dev/null"), 0);
+  write_file("run/quon.par", read_file("run/quon.par") + "MF6 mf6/quon\n");
+  fs::create_directory("run/mf6");
+  ASSERT_EQ(shell("cd run && " + QUON + " --check quon.par >../inv 2>&1"), 0);
+  const std::string inv = read_file("inv");
+  const std::string outputs = inv.substr(inv.find("\nOutputs:"));
+  const auto inputs = contents("run");
+  ASSERT_EQ(shell("cd run && " + QUON + " quon.par >/dev/null 2>&1"), 0);
+
+  int written = 0;
+  for (const auto &e : fs::recursive_directory_iterator("run")) {
+    if (!e.is_regular_file())
+      continue;
+    const std::string name = fs::relative(e.path(), "run").string();
+    if (inputs.count(name) != 0 && name != "fort.2")
+      continue; // an input the generator wrote
+    ++written;
+    // A yearly file: the family's line names its folder and year.
+    const std::string year = name.substr(0, name.rfind('.') + 1);
+    EXPECT_TRUE(outputs.find(" " + name + ":") != std::string::npos ||
+                outputs.find(" " + name + " ") != std::string::npos ||
+                outputs.find(" " + year) != std::string::npos)
+        << name << " is written but listed by no writer:\n"
+        << outputs;
+  }
+  // WEL, 4 RCH, 7 MF6, fort.2, 2 sub-area, 2 side, 2 x 3 store, 2 tables.
+  EXPECT_EQ(written, 1 + 4 + 7 + 1 + 2 + 2 + 6 + 2);
 }
 
 } // namespace
