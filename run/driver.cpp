@@ -21,7 +21,6 @@
 #include "inputs.h"
 #include "krige.h"
 #include "messages.h"
-#include "mf6.h"
 #include "period.h"
 #include "progress.h"
 #include "quon_commit.h"
@@ -400,7 +399,6 @@ int run_program(Run &run, const Options &opt) {
   Stopper stop(run.dry);
   if (run.dry)
     std::printf("quon --check %s\n", opt.param);
-  mf6_names(run);
   build_writers(run);
   check_settings(run, stop);
   // Every output's place before any output is emptied: fort.2 first of all.

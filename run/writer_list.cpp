@@ -4,12 +4,16 @@
 #include "writer_list.h"
 
 #include "budget.h"
+#include "mf6.h"
 #include "tables.h"
 #include "writers.h"
 
 namespace quon {
 
 void build_writers(Run &run) {
+  // The MODFLOW 6 file names follow from the MF6 base and the RECHARGE
+  // count (all blank without MF6).
+  mf6_names(run);
   WriterList &w = run.writers;
   w.clear();
   w.add(wel_writer());
