@@ -83,7 +83,7 @@ class Writer {
 public:
   virtual ~Writer() = default;
 
-  // ---- What it writes ----------------------------------------------------
+  // ---- What it writes ----
   // The files it writes under the current settings (files() of them; file
   // i for 0 <= i < files()), in the order --check lists them.
   virtual int files(const Run &) const { return 0; }
@@ -95,7 +95,7 @@ public:
   // goes on without that file and reports it when it comes to it.
   virtual bool required() const = 0;
 
-  // ---- Before the first period --------------------------------------------
+  // ---- Before the first period ----
   // Proves every place it would write (each file and its family, a name the
   // settings lack) to places. Called for every writer of the list before
   // any output is opened for writing. Does not open anything.
@@ -107,7 +107,7 @@ public:
   // period; nper is the number of periods of the run.
   virtual void open(Run &, int /*nper*/) {}
 
-  // ---- Each period --------------------------------------------------------
+  // ---- Each period ----
   // Called on every writer before the period's records.
   virtual void begin_period(Run &, const PeriodInfo &) {}
   // The period's records, in two passes over the list: every writer's array
@@ -132,16 +132,15 @@ public:
   // lost write ends the run naming the file.
   virtual void end_period(Run &) {}
 
-  // ---- Each year ------------------------------------------------------------
+  // ---- Each year ----
   // A transient year whose recharge grid was just formed, before its months.
   virtual void begin_year(Run &, const YearInfo &) {}
   // After the last period of a year, or after the steady period.
   virtual void end_year(Run &, const YearInfo &) {}
 
-  // ---- The end
-  // ---------------------------------------------------------------- After the
-  // last period of a complete run: closes its files, ending the run naming one
-  // that lost a write.
+  // ---- The end ----
+  // After the last period of a complete run: closes its files, ending the
+  // run naming one that lost a write.
   virtual void finish(Run &) {}
   // After an early end: closes its files keeping what was written.
   virtual void close_quietly(Run &) noexcept {}
