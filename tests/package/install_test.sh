@@ -46,7 +46,7 @@ done
 # The installed README, guide and examples' notes: every relative link leads
 # to an installed file (the documents' own link checker, on the installed
 # tree).
-links=$(cd "$top/tests/docs" && PYTHONPATH="$top/tests" PYTHONDONTWRITEBYTECODE=1 python3 - "$p/share/doc/quon" <<'EOF'
+links=$(cd "$top/tests/docs" && PYTHONPATH="$top/tests" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - "$p/share/doc/quon" <<'EOF'
 import glob
 import os
 import sys
