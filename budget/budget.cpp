@@ -9,6 +9,7 @@
 #include "../text/io.h"
 #include "../text/utl.h"
 #include "budget.h"
+#include "budgetcsv.h"
 #include "messages.h"
 #include "tables.h"
 
@@ -52,6 +53,7 @@ struct RowValues {
   std::string_view file;
   std::string_view year;
   int col = 0;
+  double *keep = nullptr; // where the row's values are kept, when set
 
   void put(double v, int w) {
     ++col;
@@ -64,6 +66,8 @@ struct RowValues {
       q = fmt::i(q, col, 3);
       errorvalue(msg::BUDGET_VALUE, {buf, std::size_t(q - buf)}, v);
     }
+    if (keep)
+      keep[col - 1] = v;
     p = fmt::f(p, v, w, 1);
   }
 };
@@ -136,13 +140,16 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
   }
 
   char buf[ROWCAP];
-  RowValues row{fmt::a(fmt::x(buf, 1), label.full()), REPORT, label.trimmed()};
+  std::array<double, 9 * (MAXBUDZONE + 1)> values{};
+  RowValues row{fmt::a(fmt::x(buf, 1), label.full()), REPORT, label.trimmed(),
+                0, values.data()};
 
   if (label.full().find("SS") != std::string_view::npos) {
     for (int z = 1; z <= nz; ++z)
       row.put(work[z], 10);
     row.put(total6, 10);
     report_record({buf, std::size_t(row.p - buf)});
+    budgetcsv_zones(run, true, {values.data(), std::size_t(row.col)});
     return;
   }
 
@@ -209,11 +216,13 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
     state_group(g);
   }
   report_record({buf, std::size_t(row.p - buf)});
+  budgetcsv_zones(run, false, {values.data(), std::size_t(row.col)});
 
   if (!sub)
     return;
   subarea_row(run.pumpbsn, PUMPBSN, label, run.subpump, nsub);
   subarea_row(run.rechbsn, RECHBSN, label, run.subrech, nsub);
+  budgetcsv_subareas(run, run.subpump, run.subrech, nsub);
 }
 
 } // namespace

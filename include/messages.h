@@ -63,7 +63,8 @@ inline constexpr M USE_NAMES[] = {"parameter file",
                                   "STATIONS location file",
                                   "STATIONS precipitation file",
                                   "FUNCTION table file",
-                                  "TERRAIN plot file"};
+                                  "TERRAIN plot file",
+                                  "BUDGETCSV file"};
 inline constexpr M USE_WELL = "WELL file";
 inline constexpr M USE_RECHARGE = "RECHARGE file";
 inline constexpr M USE_REPORT = "report file";
@@ -311,5 +312,11 @@ inline constexpr M OUTPUT_READ_ONLY = "exists and cannot be written";
 inline constexpr M OUTPUT_NO_FOLDER = "its folder does not exist";
 inline constexpr M OUTPUT_FOLDER_READ_ONLY = "its folder cannot be written";
 inline constexpr M CAN_BE_CREATED = "can be created";
+
+// The BUDGETCSV table
+inline constexpr M BUDGETCSV_NAME = "BUDGETCSV needs a file name: ";
+inline constexpr M BUDGETCSV_NO_BUDGET =
+    "BUDGETCSV needs a BUDGET line, without budget zones its table has no "
+    "rows: ";
 
 } // namespace quon::msg

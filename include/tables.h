@@ -29,6 +29,7 @@ enum FileUse : int {
   NINPUTUSE,                // the uses above are inputs, the ones below outputs
   USE_FUNTABLE = NINPUTUSE, // FUNCTION table file
   USE_TERPLOT,              // TERRAIN plot file
+  USE_BUDGETCSV,            // BUDGETCSV table
   NFILEUSE
 };
 
@@ -69,6 +70,7 @@ struct Run {
   OutFile pumpbsn{std::size_t(1) << 16}; // channel 11, "quon/pump.bsn"
   OutFile rechbsn{std::size_t(1) << 16}; // channel 12, "quon/rech.bsn"
   OutFile annual;                        // channel 49, year.csv
+  OutFile budgetcsv{1 << 16};            // the BUDGETCSV table
   // MODFLOW 6 input (MF6 base), in the order of Mf6File (period/mf6.h):
   // the names the run writes (blank: not written, all blank without MF6)
   // and their files; mf6period counts the periods written to them.

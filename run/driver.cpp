@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "budget.h"
+#include "budgetcsv.h"
 #include "calendar.h"
 #include "fmt.h"
 #include "guard.h"
@@ -67,6 +68,7 @@ constexpr std::string_view HELP =
     "  TERRAIN flags mults plot [LIMIT min max]  terrain multipliers\n"
     "  XFACTOR year file            irrigation recharge factors after year\n"
     "  BUDGET zones [subareas]      budget zone grid, optional sub-areas\n"
+    "  BUDGETCSV file               the budget tables as one CSV table\n"
     "  STATIONS locations precip drift  precipitation stations\n"
     "  MONTH m1 .. m12              monthly shares of the year, sum 1\n"
     "  FUNCTION table type          recharge functions; data lines follow\n"
@@ -241,6 +243,7 @@ void close_quietly(Run &run) noexcept {
   for (OutFile &f : run.rch)
     f.close();
   run.annual.close();
+  run.budgetcsv.close();
   for (OutFile &f : run.mf6)
     f.close();
 }
@@ -343,6 +346,7 @@ void write_side_files(Run &run) {
   write_terrain_plot(run);
   if (run.has_subarea)
     subarea_headers(run);
+  budgetcsv_open(run);
 }
 
 void check_model_files(const Run &run) {
@@ -695,6 +699,7 @@ int run_program(Run &run, const Options &opt) {
   for (OutFile &f : run.rch)
     close_checked(f);
   close_checked(run.annual);
+  close_checked(run.budgetcsv);
   return DONE;
 }
 

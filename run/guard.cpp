@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "budgetcsv.h"
 #include "calendar.h"
 #include "fmt.h"
 #include "messages.h"
@@ -617,6 +618,8 @@ void check_settings(Run &run, Stopper &stop) {
   check_state_folders(run, stop);
   check_stations(run, stop);
   check_terrain_places(run, stop);
+  if (const auto name = budgetcsv_without_budget(run); !name.empty())
+    stop.stop(msg::BUDGETCSV_NO_BUDGET, name);
   // Every per-state file of the span that exists is an input no output may
   // land on; from now on the readers note no more inputs.
   if (spans_runnable(run))

@@ -1,0 +1,156 @@
+"""test_budgetcsv.py - the BUDGETCSV table against the report file's budget
+rows and the sub-area files it accompanies: every printed value is the
+table's value rounded as those files round, the table has a row for each
+and no other, pandas reads it with its defaults, and the files printed for
+people stay byte for byte as a run without the table writes them."""
+
+import math
+import re
+
+import pandas as pd
+import pytest
+
+from conftest import UNCHANGED
+
+HEADER = "period,first_year,last_year,area_kind,area,quantity,value"
+
+
+def printed(value, width):
+    """The value as Fw.1 prints it: the exact double rounded, ties to even
+    (as Python's formatting rounds), asterisks when it does not fit."""
+    s = f"{value:{width}.1f}"
+    return s if len(s) == width else "*" * width
+
+
+def spans(run):
+    """(first, last) of the STEADY line."""
+    words = re.search(r"^STEADY\s+(\d+)\s+(\d+)", (run / "quon.par")
+                      .read_text(), re.M)
+    return int(words.group(1)), int(words.group(2))
+
+
+def _significant(text):
+    """The significant digits of a number's text."""
+    return text.split("e")[0].replace("-", "").replace(".", "").strip("0")
+
+
+def report_table(run):
+    """{(period, first, last, area, quantity): printed text} of fort.2's
+    budget rows; the steady row's values are the precipitation recharge."""
+    lines = (run / "fort.2").read_text().splitlines()
+    head = next(k for k, l in enumerate(lines) if l.startswith(" Year"))
+    fields = [lines[head][k:k + 10].strip()
+              for k in range(5, len(lines[head]), 10)]
+    groups, zones = [], []
+    for f in fields:
+        if f.endswith(("_af", "_ac")):
+            groups.append((f, zones))
+            zones = []
+        else:
+            zones.append(f)
+    steady = spans(run)
+    out = {}
+    for line in lines[head + 1:]:
+        label = line[1:5]
+        if not (label == "SS  " or label.isdigit()):
+            continue  # a warning record among the rows
+        values = [line[k:k + 10] for k in range(5, len(line), 10)]
+        if label == "SS  ":
+            key, cols = ("steady", *steady), [groups[5]]
+        else:
+            key, cols = ("year", int(label), int(label)), groups
+        names = [(q, a) for q, zs in cols for a in zs + ["total"]]
+        assert len(names) == len(values), line
+        for (q, a), v in zip(names, values):
+            out[key + (a, q)] = v
+    return out
+
+
+def subarea_table(run, name, quantity):
+    lines = (run / "quon" / name).read_text().splitlines()
+    names = lines[0].split()[1:]
+    out = {}
+    for line in lines[1:]:
+        year = int(line[:4])
+        values = [line[k:k + 12] for k in range(4, len(line), 12)]
+        assert len(values) == len(names)
+        for a, v in zip(names, values):
+            out[("year", year, year, a, quantity)] = v
+    return out
+
+
+def test_every_printed_value_is_the_tables_value_rounded(csv_runs):
+    """The values as the text says them exactly: pandas' round-trip reader
+    (its default reader misses some by a unit in the last place, which at a
+    halfway point of the rounding shows in the printed decimal)."""
+    for run in csv_runs:
+        table = pd.read_csv(run / "budget.csv", float_precision="round_trip")
+        for kind, width, expect in (
+                ("zone", 10, report_table(run)),
+                ("subarea", 12, {**subarea_table(run, "pump.bsn", "pump_af"),
+                                 **subarea_table(run, "rech.bsn",
+                                                 "rech_af")})):
+            rows = table[table.area_kind == kind]
+            got = {(r.period, r.first_year, r.last_year, r.area, r.quantity):
+                   printed(r.value, width) for r in rows.itertuples()}
+            assert len(got) == len(rows), "a row repeats"
+            assert got == expect
+            assert len(expect) > 40
+
+
+def test_group_totals_are_the_sums_of_the_full_values(csv_runs):
+    """quon sums a group's zone columns in column order into its total: at
+    full precision the table's values give the total to the last bit, which
+    the printed one-decimal values do not."""
+    for run in csv_runs:
+        table = pd.read_csv(run / "budget.csv", float_precision="round_trip")
+        zones = table[table.area_kind == "zone"]
+        groups = 0
+        for _, g in zones.groupby(["period", "first_year", "quantity"],
+                                  sort=False):
+            parts = g[g.area != "total"].value
+            total = 0.0
+            for v in parts:
+                total += v
+            assert total == g[g.area == "total"].value.item()
+            groups += 1
+        assert groups >= 8
+
+
+def test_pandas_reads_the_table_with_its_defaults(csv_runs):
+    for run in csv_runs:
+        text = (run / "budget.csv").read_text()
+        assert text.splitlines()[0] == HEADER
+        table = pd.read_csv(run / "budget.csv")
+        assert list(table.columns) == HEADER.split(",")
+        assert {str(table[c].dtype) for c in ("first_year", "last_year")} \
+            == {"int64"}
+        assert str(table.value.dtype) == "float64"
+        assert set(table.period) == {"steady", "year"}
+        assert set(table.area_kind) == {"zone", "subarea"}
+        steady = table[table.period == "steady"]
+        assert set(zip(steady.first_year, steady.last_year)) == {spans(run)}
+        assert set(steady.quantity) == {"RchRcp_af"}
+        # Every value at full precision: the text is the shortest that
+        # reads back to its double, and pandas' default reader comes within
+        # a few units in the last place of it (pandas 1.5 misses about one
+        # value in eight by one or two units).
+        values = [v.rsplit(",", 1)[1] for v in text.splitlines()[1:]]
+        for v in values:
+            assert _significant(v) == _significant(repr(float(v))), v
+        exact = [float(v) for v in values]
+        assert list(pd.read_csv(run / "budget.csv", float_precision=
+                                "round_trip").value) == exact
+        assert all(math.isclose(a, b, rel_tol=1e-15) for a, b in
+                   zip(table.value, exact))
+        # The sub-area labels say pumping or recharge and the unit.
+        sub = table[table.area_kind == "subarea"]
+        assert set(sub.quantity) == {"pump_af", "rech_af"}
+
+
+def test_printed_files_unchanged_by_the_table(csv_runs):
+    for run in csv_runs:
+        for f in UNCHANGED:
+            if (run / "before" / f).exists():
+                assert (run / f).read_bytes() == \
+                    (run / "before" / f).read_bytes(), f
