@@ -8,7 +8,6 @@ import math
 import re
 
 import pandas as pd
-import pytest
 
 from conftest import UNCHANGED
 
