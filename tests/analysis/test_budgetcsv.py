@@ -5,11 +5,14 @@ and no other, pandas reads it with its defaults, and the files printed for
 people stay byte for byte as a run without the table writes them."""
 
 import math
+import os
 import re
+import subprocess
 
 import pandas as pd
+import pytest
 
-from conftest import UNCHANGED
+from conftest import BUILD, UNCHANGED
 
 HEADER = "period,first_year,last_year,area_kind,area,quantity,value"
 
@@ -153,3 +156,36 @@ def test_printed_files_unchanged_by_the_table(csv_runs):
             if (run / "before" / f).exists():
                 assert (run / f).read_bytes() == \
                     (run / "before" / f).read_bytes(), f
+
+
+@pytest.mark.parametrize("edit,status,says", [
+    # The table's name against the run's other files, inputs and outputs.
+    (("BUDGETCSV budget.csv", "BUDGETCSV fort.2"), 1,
+     "One file named for two uses, one would overwrite the other: fort.2 "
+     "(report file and BUDGETCSV file)"),
+    (("BUDGETCSV budget.csv", "BUDGETCSV subarea.zon"), 1,
+     "subarea.zon (BUDGET sub-area grid and BUDGETCSV file)"),
+    (("BUDGETCSV budget.csv", "BUDGETCSV quon/rech.bsn"), 1,
+     "(sub-area recharge file and BUDGETCSV file)"),
+    # A table without budget zones would have no rows.
+    (("BUDGET budget.zon subarea.zon", "#"), 1,
+     "BUDGETCSV needs a BUDGET line, without budget zones its table has no "
+     "rows: budget.csv"),
+    (("BUDGETCSV budget.csv", "BUDGETCSV"), 3,
+     "BUDGETCSV needs a file name: BUDGETCSV"),
+    ((None, None), 0, "BUDGETCSV file budget.csv: exists, will be replaced"),
+])
+def test_check_guards_and_lists_the_table(csv_run1, tmp_path, edit, status,
+                                          says):
+    for name in os.listdir(csv_run1):
+        if name != "quon.par":
+            os.symlink(csv_run1 / name, tmp_path / name)
+    par = (csv_run1 / "quon.par").read_text()
+    if edit[0]:
+        assert edit[0] in par
+        par = par.replace(edit[0], edit[1])
+    (tmp_path / "quon.par").write_text(par)
+    p = subprocess.run([os.path.join(BUILD, "quon"), "--check", "quon.par"],
+                       cwd=tmp_path, capture_output=True, text=True)
+    assert p.returncode == status, p.stdout
+    assert says in p.stdout
