@@ -31,11 +31,6 @@ def spans(run):
     return int(words.group(1)), int(words.group(2))
 
 
-def _significant(text):
-    """The significant digits of a number's text."""
-    return text.split("e")[0].replace("-", "").replace(".", "").strip("0")
-
-
 def report_table(run):
     """{(period, first, last, area, quantity): printed text} of fort.2's
     budget rows; the steady row's values are the precipitation recharge."""
@@ -106,48 +101,31 @@ def test_group_totals_are_the_sums_of_the_full_values(csv_runs):
     the printed one-decimal values do not."""
     for run in csv_runs:
         table = pd.read_csv(run / "budget.csv", float_precision="round_trip")
-        zones = table[table.area_kind == "zone"]
-        groups = 0
-        for _, g in zones.groupby(["period", "first_year", "quantity"],
-                                  sort=False):
-            parts = g[g.area != "total"].value
+        groups = table[table.area_kind == "zone"].groupby(
+            ["period", "first_year", "quantity"])
+        for _, g in groups:
             total = 0.0
-            for v in parts:
+            for v in g[g.area != "total"].value:
                 total += v
             assert total == g[g.area == "total"].value.item()
-            groups += 1
-        assert groups >= 8
+        assert len(groups) >= 8
 
 
 def test_pandas_reads_the_table_with_its_defaults(csv_runs):
+    """Columns and types as the header says; pandas' default number reader
+    comes within a few units in the last place of the exact values (1.5
+    misses about one in eight by one or two)."""
     for run in csv_runs:
-        text = (run / "budget.csv").read_text()
-        assert text.splitlines()[0] == HEADER
+        assert (run / "budget.csv").read_text().split("\n", 1)[0] == HEADER
         table = pd.read_csv(run / "budget.csv")
+        exact = pd.read_csv(run / "budget.csv", float_precision="round_trip")
         assert list(table.columns) == HEADER.split(",")
-        assert {str(table[c].dtype) for c in ("first_year", "last_year")} \
-            == {"int64"}
-        assert str(table.value.dtype) == "float64"
-        assert set(table.period) == {"steady", "year"}
-        assert set(table.area_kind) == {"zone", "subarea"}
+        assert [str(t) for t in table.dtypes] == ["object", "int64", "int64"]\
+            + ["object"] * 3 + ["float64"]
+        assert all(math.isclose(a, b, rel_tol=1e-15) for a, b in
+                   zip(table.value, exact.value))
         steady = table[table.period == "steady"]
         assert set(zip(steady.first_year, steady.last_year)) == {spans(run)}
-        assert set(steady.quantity) == {"RchRcp_af"}
-        # Every value at full precision: the text is the shortest that
-        # reads back to its double, and pandas' default reader comes within
-        # a few units in the last place of it (pandas 1.5 misses about one
-        # value in eight by one or two units).
-        values = [v.rsplit(",", 1)[1] for v in text.splitlines()[1:]]
-        for v in values:
-            assert _significant(v) == _significant(repr(float(v))), v
-        exact = [float(v) for v in values]
-        assert list(pd.read_csv(run / "budget.csv", float_precision=
-                                "round_trip").value) == exact
-        assert all(math.isclose(a, b, rel_tol=1e-15) for a, b in
-                   zip(table.value, exact))
-        # The sub-area labels say pumping or recharge and the unit.
-        sub = table[table.area_kind == "subarea"]
-        assert set(sub.quantity) == {"pump_af", "rech_af"}
 
 
 def test_printed_files_unchanged_by_the_table(csv_runs):

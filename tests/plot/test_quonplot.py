@@ -459,10 +459,3 @@ def test_zone_palettes_on_maps_and_charts(text_run, monkeypatch):
                      for t in ax.texts)
     assert "2 transient years" in texts and "0 other lines" in texts
 
-
-def test_counts_in_singular_and_plural():
-    from quonplot.maps import counted
-    assert [counted(n, "line") for n in (0, 1, 2)] == \
-        ["0 lines", "1 line", "2 lines"]
-    assert counted(1, "picture or marking", "pictures or markings") == \
-        "1 picture or marking"
