@@ -170,9 +170,9 @@ def test_analysis_by_year_and_no_data(run4, exported):
 
 @pytest.mark.parametrize("crs,warned", [
     (CRS, None),
-    ("EPSG:2263", "(75.6°N to 77.5°N, 80.6°W to 64.8°W) lies outside the area"
-     " of use of 'NAD83 / New York Long Island (ftUS)' (40.5°N to 41.3°N, "
-     "74.3°W to 71.8°W)"),
+    ("EPSG:2263", "(75.6°N to 77.5°N, 80.6°W to 64.8°W) lies outside the "
+     "area of use of 'NAD83 / New York Long Island (ftUS)' (40.5°N to "
+     "41.3°N, 74.3°W to 71.8°W)"),
     ("EPSG:2227", "lies outside the area of use of 'NAD83 / California zone"
      " 3 (ftUS)'"),
 ])

@@ -130,7 +130,8 @@ def area_of_use_warning(text, crs):
     def box(w, s, e, n):
         return f"{_deg(s, 'N', 'S')} to {_deg(n, 'N', 'S')}, " \
             f"{_deg(w, 'E', 'W')} to {_deg(e, 'E', 'W')}"
-    return (f"quon-export: {text}: warning: the grid ({box(west, south, east, north)}) "
+    grid = box(west, south, east, north)
+    return (f"quon-export: {text}: warning: the grid ({grid}) "
             f"lies outside the area of use of '{crs.name}' "
             f"({box(area.west, area.south, area.east, area.north)}); are the "
             "model's coordinates in this CRS?\n")

@@ -337,6 +337,8 @@ def _png_size(path):
 
 def _write_page(index, rundir, par, p, page, warnings, chosen,
                 table_lines):
+    failed = counted(page.failed, "picture or marking",
+                     "pictures or markings")
     e = html.escape
     out = ["<!DOCTYPE html>", "<html lang=\"en\"><head><meta charset=\"utf-8\">",
            f"<title>quon run {e(os.path.abspath(rundir))}</title>",
@@ -357,8 +359,8 @@ def _write_page(index, rundir, par, p, page, warnings, chosen,
            (" (the maps of one quantity share one colour scale across these "
             "years)" if len(chosen) > 1 else "") + ".</p>",
            f"<p><b>{counted(len(page.pictures()), 'picture')} drawn</b>" +
-           (f"; <b class=\"note\">{counted(page.failed, 'picture or marking', 'pictures or markings')} left "
-            "out for a missing or unreadable file (named below)</b>"
+           (f"; <b class=\"note\">{failed} left out for a missing or "
+            "unreadable file (named below)</b>"
             if page.failed else "") +
            (f"; <b class=\"note\">{counted(len(warnings), 'line')} of "
             "warnings or errors in fort.2</b>" if warnings else "") +
