@@ -19,11 +19,6 @@ namespace {
 constexpr std::string_view PUMPBSN = "quon/pump.bsn";
 constexpr std::string_view RECHBSN = "quon/rech.bsn";
 
-// Labels of the nine column groups, in the order of a row.
-constexpr std::array<std::string_view, 9> GROUPS{
-    "gwIrr_af",  "gwMI_af",   "gwArea_ac", "coArea_ac", "swArea_ac",
-    "RchRcp_af", "RchRcg_af", "RchRcs_af", "RchRcc_af"};
-
 // Recharge depth over one cell, inches, to acre-feet: feet, then times the
 // 640 acres of a square mile, in that order.
 double acre_feet(double inches) {
@@ -140,7 +135,7 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
   }
 
   char buf[ROWCAP];
-  std::array<double, 9 * (MAXBUDZONE + 1)> values{};
+  std::array<double, BUDGET_GROUPS.size() * (MAXBUDZONE + 1)> values{};
   RowValues row{fmt::a(fmt::x(buf, 1), label.full()), REPORT, label.trimmed(),
                 0, values.data()};
 
@@ -235,7 +230,7 @@ void budget_header(Run &run) {
   const int nz = std::clamp(run.nbud, 0, MAXBUDZONE);
   char buf[ROWCAP];
   char *p = fmt::a(buf, " Year");
-  for (auto label : GROUPS) {
+  for (auto label : BUDGET_GROUPS) {
     for (int z = 0; z < nz; ++z)
       p = fmt::a(p, run.budnames[z].trimmed(), 10);
     p = fmt::a(p, label, 10);

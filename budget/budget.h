@@ -1,12 +1,20 @@
 // budget.h - the annual budget tables by state, budget zone and sub-area.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 #include "quon.h"
 
 namespace quon {
 struct Run;
+
+// Labels of the nine column groups of a budget row, in their order; the
+// steady row holds only RchRcp_af.
+inline constexpr std::array<std::string_view, 9> BUDGET_GROUPS{
+    "gwIrr_af",  "gwMI_af",   "gwArea_ac", "coArea_ac", "swArea_ac",
+    "RchRcp_af", "RchRcg_af", "RchRcs_af", "RchRcc_af"};
+inline constexpr std::size_t STEADY_GROUP = 5;
 
 // Header line of the budget table, written to the report file.
 void budget_header(Run &run);

@@ -6,6 +6,7 @@
 #include "../text/fmt.h"
 #include "../text/io.h"
 #include "../text/utl.h"
+#include "budget.h"
 #include "budgetcsv.h"
 #include "messages.h"
 #include "tables.h"
@@ -16,19 +17,13 @@ namespace {
 constexpr std::string_view HEADER =
     "period,first_year,last_year,area_kind,area,quantity,value";
 
-// The report file's group labels, in the order of a budget row; the steady
-// row holds only the precipitation recharge group.
-constexpr std::array<std::string_view, 9> QUANTITY{
-    "gwIrr_af",  "gwMI_af",   "gwArea_ac", "coArea_ac", "swArea_ac",
-    "RchRcp_af", "RchRcg_af", "RchRcs_af", "RchRcc_af"};
-constexpr int STEADY_GROUP = 5;
 constexpr std::string_view TOTAL = "total";
 constexpr std::array<std::string_view, NSTATE> STATE_CODES{"co", "ks", "ne"};
 
 // Longest row: a name of at most NAMELEN characters, quoted with every
 // character doubled, a value and the fixed fields.
 constexpr std::size_t ROWMAX =
-    (2 * NAMELEN + 2) + 2 * 24 + fmt::SHORTEST_MAX + 64;
+    (2 * NAMELEN + 2) + 2 * fmt::DIGITS_MAX + fmt::SHORTEST_MAX + 64;
 
 // A text as one CSV field: quoted, with its quotes doubled, when it holds a
 // comma or a quote (a name of a zone grid's header may), else as it is.
@@ -123,11 +118,11 @@ void budgetcsv_zones(Run &run, bool steady, std::span<const double> values) {
   for (std::size_t k = 0; k < values.size(); ++k) {
     const std::size_t g = steady ? STEADY_GROUP : k / per_group;
     const std::size_t z = k % per_group;
-    if (g >= QUANTITY.size())
+    if (g >= BUDGET_GROUPS.size())
       break;
     const std::string_view area =
         z < std::size_t(nz) ? run.budnames[z].trimmed() : TOTAL;
-    row(f, r, "zone", area, {}, QUANTITY[g], values[k]);
+    row(f, r, "zone", area, {}, BUDGET_GROUPS[g], values[k]);
   }
   flush_checked(f);
 }

@@ -330,7 +330,7 @@ char *shortest(char *out, double x) noexcept {
 }
 
 char *digits(char *out, std::int64_t v) noexcept {
-  return std::to_chars(out, out + 24, v).ptr;
+  return std::to_chars(out, out + DIGITS_MAX, v).ptr;
 }
 
 namespace {

@@ -51,7 +51,9 @@ char *x(char *out, int n) noexcept;
 inline constexpr int SHORTEST_MAX = 32;
 char *shortest(char *out, double x) noexcept;
 
-// An integer in as many characters as it needs, no blanks.
+// An integer in as many characters as it needs, no blanks: at most
+// DIGITS_MAX (19 digits and a sign).
+inline constexpr int DIGITS_MAX = 20;
 char *digits(char *out, std::int64_t v) noexcept;
 
 // Writes `values` with the layout (kFw.d): k fields per record, a new record
