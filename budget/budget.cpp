@@ -6,11 +6,10 @@
 #include <cmath>
 
 #include "../text/fmt.h"
-#include "../text/io.h"
-#include "../text/utl.h"
 #include "budget.h"
 #include "budgetcsv.h"
 #include "messages.h"
+#include "reporters.h"
 #include "tables.h"
 
 namespace quon {

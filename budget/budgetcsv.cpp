@@ -4,8 +4,9 @@
 #include <string_view>
 
 #include "../text/fmt.h"
-#include "../text/io.h"
-#include "../text/utl.h"
+#include "files.h"
+#include "reporters.h"
+#include "utl.h"
 #include "budget.h"
 #include "budgetcsv.h"
 #include "messages.h"
