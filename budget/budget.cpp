@@ -7,7 +7,6 @@
 
 #include "../text/fmt.h"
 #include "budget.h"
-#include "budgetcsv.h"
 #include "messages.h"
 #include "reporters.h"
 #include "tables.h"
@@ -101,6 +100,7 @@ void subarea_row(
 void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
                 bool sub) {
   const int nz = std::min(run.nbud, MAXBUDZONE);
+  run.nbudrow = 0;
   if (nz <= 0)
     return;
   const int nsub = std::clamp(run.nsub, 0, MAXSUBAREA);
@@ -134,16 +134,15 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
   }
 
   char buf[ROWCAP];
-  std::array<double, BUDGET_GROUPS.size() * (MAXBUDZONE + 1)> values{};
   RowValues row{fmt::a(fmt::x(buf, 1), label.full()), REPORT, label.trimmed(),
-                0, values.data()};
+                0, run.budrow.data()};
 
   if (label.full().find("SS") != std::string_view::npos) {
     for (int z = 1; z <= nz; ++z)
       row.put(work[z], 10);
     row.put(total6, 10);
     report_record({buf, std::size_t(row.p - buf)});
-    budgetcsv_zones(run, true, {values.data(), std::size_t(row.col)});
+    run.nbudrow = row.col;
     return;
   }
 
@@ -210,13 +209,12 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
     state_group(g);
   }
   report_record({buf, std::size_t(row.p - buf)});
-  budgetcsv_zones(run, false, {values.data(), std::size_t(row.col)});
+  run.nbudrow = row.col;
 
   if (!sub)
     return;
   subarea_row(run.pumpbsn, PUMPBSN, label, run.subpump, nsub);
   subarea_row(run.rechbsn, RECHBSN, label, run.subrech, nsub);
-  budgetcsv_subareas(run, run.subpump, run.subrech, nsub);
 }
 
 } // namespace
@@ -251,9 +249,11 @@ void subarea_headers(Run &run) {
 // One budget row in the report file: with a label holding "SS" the steady
 // row (recharge of the budget zones in acre-feet and their total), else the
 // nine groups of a transient year, after which slice 0 of pmp, mi, agw, aco
-// and asw holds the sum of their state slices. Writes and changes nothing
-// when there are no budget zones. A value that is not finite ends the run
-// (errorvalue) naming the file, year and column. Does not allocate.
+// and asw holds the sum of their state slices. The row's values are kept in
+// run.budrow (run.nbudrow of them) for the BUDGETCSV table. Writes and
+// changes nothing else when there are no budget zones. A value that is not
+// finite ends the run (errorvalue) naming the file, year and column. Does not
+// allocate.
 void budget(Run &run, std::string_view label, const CellArray &rech) {
   budget_row(run, label, rech, false);
 }

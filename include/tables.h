@@ -167,6 +167,11 @@ struct Run {
   CellArray steadyrecharge{};
   std::array<StateSums, NSUMS> sums; // pmp, mi, agw, aco, asw, rcg, rcs, rcc
   std::array<double, MAXBUDZONE + 1> budwork{};
+  // The values of the last budget row written to the report file, in the
+  // row's order (nbudrow of them; 0 when it wrote none), for the writers
+  // that take the budget as well.
+  std::array<double, (MAXBUDZONE + 1) * NBUDGROUP> budrow{};
+  int nbudrow = 0;
   std::array<std::array<double, MAXSUBAREA + 1>, NSLICE> subpump{}, subrech{};
 
   // Work grids of the annual evaluation and of the period assembly.

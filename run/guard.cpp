@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "budgetcsv.h"
 #include "clash.h"
 #include "inputguard.h"
 #include "krige.h"
@@ -190,8 +189,6 @@ void check_settings(Run &run, Stopper &stop) {
   check_state_folders(run, stop);
   check_stations(run, stop);
   check_terrain_places(run, stop);
-  if (const auto name = budgetcsv_without_budget(run); !name.empty())
-    stop.stop(msg::BUDGETCSV_NO_BUDGET, name);
   // Every per-state file of the span that exists is an input no output may
   // land on; from now on the readers note no more inputs.
   if (spans_runnable(run))
