@@ -389,7 +389,7 @@ inline constexpr M MISSING_TOTAL = "{}{})";
 inline constexpr M PERIODS_ONE = "{} period";
 inline constexpr M PERIODS = "{} periods";
 
-// The BUDGETCSV table
+// ---- The BUDGETCSV table ----------------------------------------------------
 inline constexpr M BUDGETCSV_NAME = "BUDGETCSV needs a file name: ";
 inline constexpr M BUDGETCSV_NO_BUDGET =
     "BUDGETCSV needs a BUDGET line, without budget zones its table has no "
