@@ -67,9 +67,11 @@ TEST_F(Allocations, DoNotGrowWithThePeriodsOfARun) {
     const bool mf6 = mode == "MF6";
     generate("short", "--years 1 " + (mf6 ? "" : mode));
     generate("long", "--years 3 " + (mf6 ? "" : mode));
+    // The budget table as CSV too: a row per value, none allocated.
     for (const char *d : {"short/quon.par", "long/quon.par"})
-      if (mf6)
-        quon::test::write_file(d, quon::test::read_file(d) + "MF6 m\n");
+      quon::test::write_file(d, quon::test::read_file(d) +
+                                    "BUDGETCSV budget.csv\n" +
+                                    (mf6 ? "MF6 m\n" : ""));
     // A first run may set up what the C++ library makes once per process.
     run_counted("short");
     const long a = run_counted("short");
