@@ -16,6 +16,7 @@
 
 #include "budget.h"
 #include "calendar.h"
+#include "files.h"
 #include "fmt.h"
 #include "guard.h"
 #include "inputs.h"
@@ -82,6 +83,9 @@ constexpr std::string_view HELP =
     "             would read, with the same messages, write no file at all,\n"
     "             and print an inventory (files present, missing, unreadable;\n"
     "             zone grid shapes; precipitation years; outputs; reports)\n"
+    "  --files    read the settings as --check does, write no file, and\n"
+    "             print the run's files one a line: input<TAB>name for every\n"
+    "             file it reads, output<TAB>name for every file it writes\n"
     "  --strict   every report ends the run (exit 1); reports found while\n"
     "             reading the settings are all made first\n"
     "  --help     print this text (also -h)\n"
@@ -517,6 +521,7 @@ constexpr int CHECK_REPORTS = 3; // --check: would go through, with reports
 // What the command line asks for.
 struct Options {
   bool strict = false, check = false, help = false, version = false;
+  bool list = false;             // --files: the dry run lists the run's files
   const char *param = nullptr;   // the parameter file
   int files = 0;                 // words that are not options
   const char *unknown = nullptr; // the first word that is no known option
@@ -532,6 +537,8 @@ Options parse_options(int argc, char **argv) {
       o.strict = true;
     else if (a == "--check")
       o.check = true;
+    else if (a == "--files")
+      o.check = o.list = true;
     else if (a == "--help" || a == "-h")
       o.help = true;
     else if (a == "--version")
@@ -574,10 +581,13 @@ std::string_view open_failure(const char *name) {
   endrun(msg::STRICT_SETTINGS, t.view());
 }
 
-// One line on standard output.
+// One line on standard output (standard error under --files, whose
+// standard output is the list of files alone).
+bool result_to_stderr = false;
 void console_out(std::string_view s) {
-  std::fwrite(s.data(), 1, s.size(), stdout);
-  std::fputc('\n', stdout);
+  std::FILE *to = result_to_stderr ? stderr : stdout;
+  std::fwrite(s.data(), 1, s.size(), to);
+  std::fputc('\n', to);
 }
 
 // The dry run's result line and exit status.
@@ -646,7 +656,7 @@ int run_program(Run &run, const Options &opt) {
     end_on_report(true);
 
   Stopper stop(run.dry);
-  if (run.dry)
+  if (run.dry && !opt.list)
     std::printf("quon --check %s\n", opt.param);
   mf6_names(run);
   check_settings(run, stop);
@@ -657,6 +667,11 @@ int run_program(Run &run, const Options &opt) {
                st.drift);
   if (run.dry) {
     warn_state_folders(run);
+    if (opt.list) {
+      list_files(run);
+      result_to_stderr = true;
+      return check_result(run, stop.count());
+    }
     return check_result(run, inventory(run, stop));
   }
   // The settings are checked: the report and the side files they name

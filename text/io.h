@@ -165,6 +165,9 @@ bool note_input(std::string_view name);
 // The name an input was noted under when key is one (an existing file), or
 // empty.
 std::string_view input_named(const FileKey &key) noexcept;
+// The inputs noted so far: their count, and the name input i was noted under.
+std::size_t noted_inputs() noexcept;
+std::string_view noted_input(std::size_t i) noexcept;
 
 // Takes the run's lock on the working folder, so that no second run writes
 // the same outputs at the same time. False when another run holds it.
