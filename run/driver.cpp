@@ -753,6 +753,9 @@ int quon_main(int argc, char **argv) {
       status = run_program(*run, opt);
     } catch (const RunEnd &e) {
       status = e.status;
+      // --files: the files the settings named before they ended the run.
+      if (opt.list)
+        list_files(*run);
     }
   }
   // A run that ended while the settings were read: its records go to

@@ -13,7 +13,7 @@ _spec = importlib.util.spec_from_file_location(
 plot = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(plot)  # also puts tools/ on sys.path
 TOOL = os.path.join(plot.TOP, "tools", "quon-export")
-BUILD = os.environ.get("QUON_BUILD_DIR", os.path.join(plot.TOP, "build"))
+BUILD = plot.BUILD
 
 
 @pytest.fixture(scope="session")

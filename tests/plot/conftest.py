@@ -11,12 +11,15 @@ TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
     __file__))))
 sys.path.insert(0, os.path.join(TOP, "tools"))
 TOOL = os.path.join(TOP, "tools", "quon-plot")
+BUILD = os.environ.get("QUON_BUILD_DIR", os.path.join(TOP, "build"))
+# The tools, also run in this process, find the build's quon on PATH, as an
+# installed one beside them.
+os.environ["PATH"] = BUILD + os.pathsep + os.environ.get("PATH", "")
 
 
 def _make_run(tmp_path_factory, name, *options):
-    build = os.environ.get("QUON_BUILD_DIR", os.path.join(TOP, "build"))
-    gen = os.path.join(build, "tools", "gen_scenario")
-    quon = os.path.join(build, "quon")
+    gen = os.path.join(BUILD, "tools", "gen_scenario")
+    quon = os.path.join(BUILD, "quon")
     for exe in (gen, quon):
         if not os.access(exe, os.X_OK):
             pytest.fail(f"{exe} not built (set QUON_BUILD_DIR)")
