@@ -12,7 +12,7 @@ succeeded; a command that fails leaves every earlier file as it was."""
 import os
 import subprocess
 
-from .runner import InputError, find_quon
+from .runner import InputError, Refused, find_quon
 
 
 def identity(path):
@@ -90,7 +90,7 @@ class Outputs:
             name, what = clash
             also = "" if os.path.abspath(name) == os.path.abspath(out) \
                 else f" ({name})"
-            raise InputError(out, f"is {what}{also}; writing it would "
+            raise Refused(out, f"is {what}{also}; writing it would "
                              "destroy it, choose another output")
         real = os.path.realpath(out)
         if os.path.isdir(real):

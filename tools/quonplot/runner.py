@@ -13,14 +13,24 @@ USAGE = 2  # exit status of a fault of the command line
 FAULT = 1  # exit status of every other fault
 
 
-class InputError(Exception):
-    """A file that is missing, does not hold what it should, or must not be
-    written."""
+class Fault(Exception):
+    """A fault of a tool's command that names its file: one line."""
 
     def __init__(self, path, what):
         super().__init__(f"{path}: {what}")
         self.path = str(path)
         self.what = what
+
+
+class InputError(Fault):
+    """A file that is missing or does not hold what it should, or an output
+    that cannot be written."""
+
+
+class Refused(Fault):
+    """An output that would land on a file the command or the run reads. Not
+    an InputError: a command that goes on past a bad input (a report noting
+    a missing picture) must still end at once."""
 
 
 class OneLineParser(argparse.ArgumentParser):
@@ -45,7 +55,7 @@ def run_command(tool, action, subject):
     naming subject, the file the command was given."""
     try:
         out = action()
-    except InputError as e:
+    except Fault as e:
         sys.stderr.write(_one_line(f"{tool}: {e.path}: {e.what}"))
         return FAULT
     except MemoryError:
