@@ -7,6 +7,7 @@ tool finds the quon program whose list of files it asks for."""
 import argparse
 import os
 import shutil
+import signal
 import sys
 
 USAGE = 2  # exit status of a fault of the command line
@@ -48,11 +49,26 @@ def _one_line(text):
     return " ".join(str(text).splitlines()) + "\n"
 
 
+class Stopped(BaseException):
+    """A signal that stops the command: raised so that the files written so
+    far under temporary names are removed on the way out."""
+
+    def __init__(self, signum):
+        super().__init__(signum)
+        self.signum = signum
+
+
+def _stop(signum, frame):
+    raise Stopped(signum)
+
+
 def run_command(tool, action, subject):
     """Runs action() for a tool's command line and prints the name it
     returns (the file written): 0. Every fault ends it with one line
     'tool: file: what' on standard error and 1, a fault not foreseen
     naming subject, the file the command was given."""
+    for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(sig, _stop)
     try:
         out = action()
     except Fault as e:
@@ -61,10 +77,10 @@ def run_command(tool, action, subject):
     except MemoryError:
         sys.stderr.write(_one_line(f"{tool}: {subject}: out of memory"))
         return FAULT
-    except KeyboardInterrupt:
-        sys.stderr.write(_one_line(f"{tool}: {subject}: interrupted; no "
-                                   "file written"))
-        return 128 + 2
+    except Stopped as e:
+        sys.stderr.write(_one_line(f"{tool}: {subject}: stopped by signal "
+                                   f"{e.signum}; no file written"))
+        return 128 + e.signum
     except Exception as e:  # a fault not foreseen still gets one line
         sys.stderr.write(_one_line(f"{tool}: {subject}: "
                                    f"{type(e).__name__}: {e}"))
