@@ -146,6 +146,7 @@ def _report(a):
     guard.keep_run(par, a.quon, folder=a.file)
     _finished(a.file, a.partial)
     out = a.out or os.path.join(a.file, "report")
+    guard.make_folder(out)
     index, failed = report.make_report(a.file, out, years=years, par=a.par)
     if failed:
         # The page is written, but a report with holes must not pass for

@@ -183,11 +183,7 @@ class Writer:
         self.out, self.crs, self.geotiff = out, crs, geotiff
         self.tmp = guard.writing(out)
         if geotiff:
-            try:
-                os.makedirs(geotiff, exist_ok=True)
-            except OSError as e:
-                raise R.InputError(geotiff, e.strerror or "cannot be made "
-                                   "a folder") from None
+            guard.make_folder(geotiff)
         try:
             self.nc = netCDF4.Dataset(self.tmp, "w", format="NETCDF4")
         except OSError as e:

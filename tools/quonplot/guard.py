@@ -71,6 +71,7 @@ class Outputs:
     def __init__(self):
         self.kept = {}  # identity -> (name, what it is)
         self.pending = []  # (temporary name, final name)
+        self.folders = []  # folders this command made, the outermost first
 
     def keep(self, path, what="a file this command reads"):
         if path:
@@ -114,6 +115,20 @@ class Outputs:
         self.pending.append((tmp, real))
         return tmp
 
+    def make_folder(self, path):
+        """Makes the folder path and the folders above it that are missing;
+        a command that fails removes them again."""
+        missing, p = [], os.path.abspath(path)
+        while not os.path.lexists(p):
+            missing.append(p)
+            p = os.path.dirname(p)
+        try:
+            os.makedirs(path, exist_ok=True)
+        except OSError as e:
+            raise InputError(path, e.strerror or "cannot be made a folder") \
+                from None
+        self.folders.extend(reversed(missing))
+
     def commit(self):
         for tmp, final in self.pending:
             try:
@@ -122,6 +137,7 @@ class Outputs:
                 raise InputError(final, e.strerror or "cannot be written") \
                     from None
         self.pending = []
+        self.folders = []
 
     def discard(self):
         for tmp, _ in self.pending:
@@ -130,6 +146,12 @@ class Outputs:
             except OSError:
                 pass
         self.pending = []
+        for folder in reversed(self.folders):
+            try:
+                os.rmdir(folder)  # only when empty
+            except OSError:
+                pass
+        self.folders = []
 
 
 # The command running now; None outside a command (a library caller's
@@ -154,6 +176,13 @@ def check(out):
 
 def writing(out):
     return _current.writing(out) if _current else out
+
+
+def make_folder(path):
+    if _current:
+        _current.make_folder(path)
+    else:
+        os.makedirs(path, exist_ok=True)
 
 
 def commit():
