@@ -7,8 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "../text/io.h"
+#include "files.h"
 #include "quon.h"
+#include "writer.h"
 
 namespace quon {
 
@@ -62,6 +63,12 @@ struct Run {
   InFile data; // channel 8: every data file a reader opens
   OutFile side{std::size_t(1) << 16}; // channel 9 and 8 for writing: plot,
                                       // function table, yearly store files
+
+  // ---- Outputs
+  // --------------------------------------------------------------- The run's
+  // writers in order (include/writer.h), built once from the settings; every
+  // output file below belongs to one of them.
+  WriterList writers;
 
   // ---- Model files, open from their header lines to the end ---------------
   OutFile wel;                           // channel 20

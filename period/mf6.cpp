@@ -12,8 +12,8 @@
 #include "fmt.h"
 #include "messages.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
-#include "utl.h"
 
 namespace quon {
 namespace {

@@ -9,6 +9,8 @@
 #include "budget.h"
 #include "inputs.h"
 #include "messages.h"
+#include "readreal.h"
+#include "reporters.h"
 #include "run.h"
 #include "tables.h"
 #include "utl.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "io.h"
+#include "reporters.h"
 #include "run.h"
 #include "tables.h"
 #include "testutil.h"

@@ -13,12 +13,11 @@ import time
 
 import netCDF4
 import pytest
-from conftest import BUILD, plot, quon_export
+from conftest import BUILD, TOP, quon_export, quon_plot
 
 from quonplot import readers as R
 
 QUON = os.path.join(BUILD, "quon")
-quon_plot = plot.quon_plot
 
 
 def hashes(folder):
@@ -43,7 +42,7 @@ def run(run1, tmp_path_factory):
 
 
 def test_grid_constants_are_quons():
-    with open(os.path.join(plot.TOP, "include", "quon.h")) as f:
+    with open(os.path.join(TOP, "include", "quon.h")) as f:
         header = f.read()
 
     def constant(name):
@@ -198,7 +197,7 @@ def test_tools_refuse_without_quon_where_a_run_is_read(run, tmp_path):
         args = ["quon.par", "-o", tmp_path / "x.nc"] if tool == \
             "quon-export" else ["report", ".", "-o", tmp_path / "r"]
         p = subprocess.run(["/usr/bin/python3", os.path.join(
-            plot.TOP, "tools", tool), *map(str, args)], cwd=run, env=env,
+            TOP, "tools", tool), *map(str, args)], cwd=run, env=env,
             capture_output=True, text=True)
         assert p.returncode == 1 and "no quon program found" in p.stderr
         assert p.stderr.count("\n") == 1

@@ -1,5 +1,7 @@
-"""conftest.py - fixtures of the quon-plot tests: small runs made with the
-scenario generator and quon of the build folder named by QUON_BUILD_DIR."""
+"""conftest.py - fixtures of the Python tests (tests/plot, tests/export,
+tests/docs): small runs made with the scenario generator and quon of the
+build folder named by QUON_BUILD_DIR, and the commands of the tools. One
+file for all of them, so that one pytest can run every folder at once."""
 
 import os
 import subprocess
@@ -7,10 +9,8 @@ import sys
 
 import pytest
 
-TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
-    __file__))))
+TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(TOP, "tools"))
-TOOL = os.path.join(TOP, "tools", "quon-plot")
 BUILD = os.environ.get("QUON_BUILD_DIR", os.path.join(TOP, "build"))
 # The tools, also run in this process, find the build's quon on PATH, as an
 # installed one beside them.
@@ -47,8 +47,33 @@ def bin_run(tmp_path_factory):
                      "--stations", "8", "--drift", "0", "--bin")
 
 
-def quon_plot(*args, cwd=None):
-    """Runs the command; (exit status, stdout, stderr)."""
-    p = subprocess.run(["/usr/bin/python3", TOOL, *map(str, args)], cwd=cwd,
-                       capture_output=True, text=True)
+@pytest.fixture(scope="session")
+def run4(tmp_path_factory):
+    """Four RCH files and text store files, steady 1948, 1949-1950."""
+    return _make_run(tmp_path_factory, "four", "--start-year", "1949",
+                     "--years", "2", "--steady-years", "1",
+                     "--stations", "8", "--drift", "0")
+
+
+@pytest.fixture(scope="session")
+def run1(tmp_path_factory):
+    """One RCH file, unformatted store files."""
+    return _make_run(tmp_path_factory, "one", "--start-year", "1949",
+                     "--years", "2", "--steady-years", "1", "--rch",
+                     "1", "--stations", "8", "--drift", "0", "--bin")
+
+
+def _tool(name, args, cwd):
+    """Runs tools/<name> with Debian's Python; (exit status, stdout, stderr)."""
+    p = subprocess.run(["/usr/bin/python3", os.path.join(TOP, "tools", name),
+                        *map(str, args)], cwd=cwd, capture_output=True,
+                       text=True)
     return p.returncode, p.stdout, p.stderr
+
+
+def quon_plot(*args, cwd=None):
+    return _tool("quon-plot", args, cwd)
+
+
+def quon_export(*args, cwd=None):
+    return _tool("quon-export", args, cwd)
