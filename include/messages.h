@@ -103,6 +103,11 @@ inline constexpr M HELD_NONE =
 inline constexpr M HELD_PERIODS = "The RCH and WEL files hold periods 1 to ";
 inline constexpr M HELD_OF = " of ";
 inline constexpr M HELD_INCOMPLETE = "; they are incomplete";
+inline constexpr M STOPPED_LAST_PERIOD = "the last period written: ";
+inline constexpr M STOPPED_BEFORE_FIRST = "before the first period";
+inline constexpr M SECOND_SIGNAL =
+    "A second signal ended the run at once: the period after the last one "
+    "written may be cut short at the end of the RCH and WEL files";
 // Input mistakes that would shift or drop data silently
 inline constexpr M STATE_FOLDER_NOT_FOLDER =
     "State data folder is a file, its data cannot be read: ";

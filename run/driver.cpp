@@ -126,14 +126,7 @@ struct IntText {
 // a finished shorter run.
 void say_periods_held(const Run &run) {
   Detail t;
-  if (run.periods_done == 0)
-    t.text(msg::HELD_NONE);
-  else
-    t.text(msg::HELD_PERIODS)
-        .integer(run.periods_done)
-        .text(msg::HELD_OF)
-        .integer(run.periods_total)
-        .text(msg::HELD_INCOMPLETE);
+  held_text(t, run);
   console_line(t.view());
   char buf[160];
   fmt::ListRecord rec(buf, sizeof buf);
@@ -501,7 +494,7 @@ int quon_main(int argc, char **argv) {
   guard_files();
   int status = DONE;
   {
-    SignalCatch signals(!opt.check);
+    SignalCatch signals(!opt.check, *run);
     try {
       status = run_program(*run, opt);
     } catch (const RunEnd &e) {
