@@ -318,12 +318,12 @@ inline constexpr M OUTPUT_FOLDER_READ_ONLY = "its folder cannot be written";
 inline constexpr M CAN_BE_CREATED = "can be created";
 
 // ---- Text cell arrays: a slash that cuts a row short ------------------------
-// The list-directed rule ends a row at a slash and leaves the rest of the row
-// unread: reported once per file with the file, the row and the column of the
+// The list-directed rule ends a row at a slash; the rest of the row counts as
+// zero: reported once per file with the file, the row and the column of the
 // first value left out.
 inline constexpr M SLASH_CUTS_ROW =
     "A slash ends a row of a cell array file before its last value, the "
-    "values after it are not read: ";
+    "values after it count as zero: ";
 
 // ---- Locks on the outputs ---------------------------------------------------
 inline constexpr M OUTPUT_LOCKED =
