@@ -75,7 +75,7 @@ echo "== Pictures (quon-plot report)"
 if [ "$status" -ne 0 ]; then
   echo "no report: quon ended with status $status"
 elif /usr/bin/python3 -c "import matplotlib, numpy" 2>/dev/null; then
-  "$plot" report "$run" -o "$run/report" ||
+  "$plot" report "$run" -o "$run/report" --quon "$quon" ||
     echo "run.sh: the report failed (quon's run itself ended normally)" >&2
 else
   echo "no report: /usr/bin/python3 has no matplotlib (apt-get install python3-matplotlib)"

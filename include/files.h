@@ -111,6 +111,9 @@ public:
   // True once a write has failed (disk full, say).
   bool failed() const;
   std::string_view name() const;
+  // The file's descriptor (-1 while none is open), for a last record written
+  // with write(2) alone when the process must end at once.
+  int descriptor() const noexcept;
 
 private:
   struct Impl;

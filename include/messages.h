@@ -104,6 +104,11 @@ inline constexpr M HELD_NONE =
 inline constexpr M HELD_PERIODS = "The RCH and WEL files hold periods 1 to ";
 inline constexpr M HELD_OF = " of ";
 inline constexpr M HELD_INCOMPLETE = "; they are incomplete";
+inline constexpr M STOPPED_LAST_PERIOD = "the last period written: ";
+inline constexpr M STOPPED_BEFORE_FIRST = "before the first period";
+inline constexpr M SECOND_SIGNAL =
+    "A second signal ended the run at once: the period after the last one "
+    "written may be cut short at the end of the RCH and WEL files";
 // Input mistakes that would shift or drop data silently
 inline constexpr M STATE_FOLDER_NOT_FOLDER =
     "State data folder is a file, its data cannot be read: ";
@@ -314,12 +319,12 @@ inline constexpr M OUTPUT_FOLDER_READ_ONLY = "its folder cannot be written";
 inline constexpr M CAN_BE_CREATED = "can be created";
 
 // ---- Text cell arrays: a slash that cuts a row short ------------------------
-// The list-directed rule ends a row at a slash and leaves the rest of the row
-// unread: reported once per file with the file, the row and the column of the
+// The list-directed rule ends a row at a slash; the rest of the row counts as
+// zero: reported once per file with the file, the row and the column of the
 // first value left out.
 inline constexpr M SLASH_CUTS_ROW =
     "A slash ends a row of a cell array file before its last value, the "
-    "values after it are not read: ";
+    "values after it count as zero: ";
 
 // ---- Locks on the outputs ---------------------------------------------------
 inline constexpr M OUTPUT_LOCKED =

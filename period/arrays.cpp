@@ -143,7 +143,7 @@ bool read_cells(Run &run, CellArray &a, std::string_view dir,
   if (run.binmode)
     read_unformatted(run, a, path);
   else
-    readreal(run.data, path, a, NROW, NCOL, 0);
+    readreal(run.data, path, a, NROW, NCOL, 0, true);
   // No cell holds such an amount: values of the other byte order or a
   // damaged file, which would fill the tables with asterisks.
   const auto huge = std::find_if(

@@ -16,6 +16,7 @@
 
 #include "budget.h"
 #include "calendar.h"
+#include "filelist.h"
 #include "fmt.h"
 #include "guard.h"
 #include "inputguard.h"
@@ -88,6 +89,9 @@ constexpr std::string_view HELP =
     "             would read, with the same messages, write no file at all,\n"
     "             and print an inventory (files present, missing, unreadable;\n"
     "             zone grid shapes; precipitation years; outputs; reports)\n"
+    "  --files    read the settings as --check does, write no file, and\n"
+    "             print the run's files one a line: input<TAB>name for every\n"
+    "             file it reads, output<TAB>name for every file it writes\n"
     "  --strict   every report ends the run (exit 1); reports found while\n"
     "             reading the settings are all made first\n"
     "  --help     print this text (also -h)\n"
@@ -123,14 +127,7 @@ struct IntText {
 // a finished shorter run.
 void say_periods_held(const Run &run) {
   Detail t;
-  if (run.periods_done == 0)
-    t.text(msg::HELD_NONE);
-  else
-    t.text(msg::HELD_PERIODS)
-        .integer(run.periods_done)
-        .text(msg::HELD_OF)
-        .integer(run.periods_total)
-        .text(msg::HELD_INCOMPLETE);
+  held_text(t, run);
   console_line(t.view());
   char buf[160];
   fmt::ListRecord rec(buf, sizeof buf);
@@ -273,6 +270,7 @@ constexpr int CHECK_REPORTS = 3; // --check: would go through, with reports
 // What the command line asks for.
 struct Options {
   bool strict = false, check = false, help = false, version = false;
+  bool list = false;             // --files: the dry run lists the run's files
   const char *param = nullptr;   // the parameter file
   int files = 0;                 // words that are not options
   const char *unknown = nullptr; // the first word that is no known option
@@ -288,6 +286,8 @@ Options parse_options(int argc, char **argv) {
       o.strict = true;
     else if (a == "--check")
       o.check = true;
+    else if (a == "--files")
+      o.check = o.list = true;
     else if (a == "--help" || a == "-h")
       o.help = true;
     else if (a == "--version")
@@ -330,10 +330,13 @@ std::string_view open_failure(const char *name) {
   endrun(msg::STRICT_SETTINGS, t.view());
 }
 
-// One line on standard output.
+// One line on standard output (standard error under --files, whose
+// standard output is the list of files alone).
+bool result_to_stderr = false;
 void console_out(std::string_view s) {
-  std::fwrite(s.data(), 1, s.size(), stdout);
-  std::fputc('\n', stdout);
+  std::FILE *to = result_to_stderr ? stderr : stdout;
+  std::fwrite(s.data(), 1, s.size(), to);
+  std::fputc('\n', to);
 }
 
 // The dry run's result line and exit status.
@@ -402,7 +405,7 @@ int run_program(Run &run, const Options &opt) {
     end_on_report(true);
 
   Stopper stop(run.dry);
-  if (run.dry)
+  if (run.dry && !opt.list)
     std::printf("quon --check %s\n", opt.param);
   build_writers(run);
   check_settings(run, stop);
@@ -416,6 +419,11 @@ int run_program(Run &run, const Options &opt) {
                st.drift);
   if (run.dry) {
     warn_state_folders(run);
+    if (opt.list) {
+      list_files(run);
+      result_to_stderr = true;
+      return check_result(run, stop.count());
+    }
     return check_result(run, inventory(run, stop));
   }
   // The settings are checked: the report and the side files they name
@@ -487,11 +495,17 @@ int quon_main(int argc, char **argv) {
   guard_files();
   int status = DONE;
   {
-    SignalCatch signals(!opt.check);
+    SignalCatch signals(!opt.check, *run);
     try {
       status = run_program(*run, opt);
     } catch (const RunEnd &e) {
       status = e.status;
+      // --files: the files the settings named before they ended the run.
+      if (opt.list) {
+        if (run->writers.empty())
+          build_writers(*run);
+        list_files(*run);
+      }
     }
   }
   // A run that ended while the settings were read: its records go to

@@ -182,4 +182,11 @@ std::string_view input_named(const FileKey &key) noexcept {
   return e ? rf.name(*e) : std::string_view{};
 }
 
+std::size_t noted_inputs() noexcept { return run_files().inputs.size(); }
+
+std::string_view noted_input(std::size_t i) noexcept {
+  const RunFiles &rf = run_files();
+  return rf.name(rf.inputs[i]);
+}
+
 } // namespace quon

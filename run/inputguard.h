@@ -30,5 +30,8 @@ bool note_input(std::string_view name);
 // The name an input was noted under when key is one (an existing file), or
 // empty.
 std::string_view input_named(const FileKey &key) noexcept;
+// The inputs noted so far: their count, and the name input i was noted under.
+std::size_t noted_inputs() noexcept;
+std::string_view noted_input(std::size_t i) noexcept;
 
 } // namespace quon

@@ -13,6 +13,9 @@ import pytest
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(TOP, "tools"))
 BUILD = os.environ.get("QUON_BUILD_DIR", os.path.join(TOP, "build"))
+# The tools, also run in this process, find the build's quon on PATH, as an
+# installed one beside them.
+os.environ["PATH"] = BUILD + os.pathsep + os.environ.get("PATH", "")
 
 
 def _make_run(tmp_path_factory, name, *options):

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "messages.h"
 #include "period.h"
 #include "reporters.h"
 #include "tables.h"
@@ -134,6 +135,39 @@ TEST_F(CellFiles, MissingFileGivesZerosSilently) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(all_zero(buf));
   }
+}
+
+// A slash cutting a row of a text file short: the rest of that row counts
+// as zero, whatever the previous file left in the reused buffer, and the
+// run reports it once with the file, row and column.
+TEST_F(CellFiles, ASlashCountsTheRestOfItsRowAsZero) {
+  run->binmode = 0;
+  write_file("ks/1950.06.pmp", text_grid(pattern()));
+  ASSERT_TRUE(readstate(*run, buf, 1, PMP, "1950.06"));
+  const CellArray b = pattern(2.0);
+  std::string text = text_grid(b);
+  // Row 5 ends after its tenth value.
+  std::size_t at = 0;
+  for (int line = 1; line < 5; ++line)
+    at = text.find('\n', at) + 1;
+  for (int v = 0; v < 10; ++v)
+    at = text.find(' ', at) + 1;
+  text.replace(at, text.find('\n', at) - at, "/");
+  write_file("co/1950.07.pmp", text);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(readstate(*run, buf, 0, PMP, "1950.07"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            std::string(msg::SLASH_CUTS_ROW) +
+                "co/1950.07.pmp, row 5, column 11\n");
+  int zeros = 0, wrong = 0;
+  for (int r = 1; r <= NROW; ++r)
+    for (int c = 1; c <= NCOL; ++c) {
+      const double want = r == 5 && c > 10 ? 0.0 : b[cell(c, r)];
+      zeros += r == 5 && c > 10 && buf[cell(c, r)] == 0.0;
+      wrong += buf[cell(c, r)] != want;
+    }
+  EXPECT_EQ(zeros, NCOL - 10);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(CellFiles, TextFileWithTooFewValuesEndsTheRun) {

@@ -240,6 +240,35 @@ TEST_F(Guard, CheckWritesNothingAndTellsWhetherTheRunWouldGoThrough) {
   }
 }
 
+// Starts quon on long/quon.par (standard error to long/err.txt) and waits
+// until it is a few periods into the run.
+pid_t start_long_run() {
+  fs::remove("long/precip.rch");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::signal(SIGINT, SIG_DFL);
+    if (chdir("long") == 0 && freopen("err.txt", "w", stderr))
+      execl(QUON.c_str(), "quon", "quon.par", (char *)nullptr);
+    _exit(99);
+  }
+  const auto written = [] {
+    std::error_code ec;
+    const auto n = fs::file_size("long/precip.rch", ec);
+    return ec ? 0 : n;
+  };
+  for (int i = 0; pid > 0 && i < 3000 && written() < 2000000; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return pid;
+}
+
+std::string stopped_by(int sig) {
+  return "Run stopped by signal " +
+         std::string(sig == SIGTERM  ? "SIGTERM"
+                     : sig == SIGINT ? "SIGINT"
+                                     : "SIGHUP") +
+         " (" + std::to_string(sig) + "), the last period written: ";
+}
+
 // A run stopped by a signal in the middle of its periods says so, with the
 // last period written, and exits with 128 + the signal; a second run in a
 // folder where one is working is refused.
@@ -249,35 +278,15 @@ TEST_F(Guard, StoppedAndConcurrentRunsSaySo) {
             0);
   for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(sig);
-    fs::remove("long/precip.rch");
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      std::signal(SIGINT, SIG_DFL);
-      if (chdir("long") == 0 && freopen("err.txt", "w", stderr))
-        execl(QUON.c_str(), "quon", "quon.par", (char *)nullptr);
-      _exit(99);
-    }
-    // A few periods into the run.
-    const auto written = [] {
-      std::error_code ec;
-      const auto n = fs::file_size("long/precip.rch", ec);
-      return ec ? 0 : n;
-    };
-    for (int i = 0; i < 3000 && written() < 2000000; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const pid_t pid = start_long_run();
+    ASSERT_GT(pid, 0);
     kill(pid, sig);
     int st = 0;
     ASSERT_EQ(waitpid(pid, &st, 0), pid);
     ASSERT_TRUE(WIFEXITED(st));
     EXPECT_EQ(WEXITSTATUS(st), 128 + sig);
     const std::string fort2 = read_file("long/fort.2");
-    const std::string said = "Run stopped by signal " +
-                             std::string(sig == SIGTERM  ? "SIGTERM"
-                                         : sig == SIGINT ? "SIGINT"
-                                                         : "SIGHUP") +
-                             " (" + std::to_string(sig) +
-                             "), the last period written: ";
+    const std::string said = stopped_by(sig);
     EXPECT_NE(fort2.find(said), std::string::npos) << fort2.substr(0, 300);
     EXPECT_NE(fort2.find(" of 121\n The RCH and WEL files hold periods 1 to "),
               std::string::npos);
@@ -291,6 +300,43 @@ TEST_F(Guard, StoppedAndConcurrentRunsSaySo) {
                       "this folder"),
             std::string::npos);
   EXPECT_EQ(read_file("long/fort.2"), "the other run's\n");
+}
+
+// A second signal soon after the first ends the run at once, and the
+// record of the stop still reaches fort.2 and standard error, with the
+// status of the first signal.
+TEST_F(Guard, ASecondSignalStillLeavesTheRecord) {
+  ASSERT_EQ(shell(GEN + " --out long --seed 2 --years 10 --steady-years 1 "
+                        ">/dev/null"),
+            0);
+  struct Case {
+    int first, second, delay_ms;
+  };
+  const Case cases[] = {{SIGTERM, SIGTERM, 0},
+                        {SIGTERM, SIGTERM, 5},
+                        {SIGINT, SIGINT, 20},
+                        {SIGHUP, SIGTERM, 0}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.first) + " then " + std::to_string(c.second) +
+                 " after " + std::to_string(c.delay_ms) + " ms");
+    const pid_t pid = start_long_run();
+    ASSERT_GT(pid, 0);
+    kill(pid, c.first);
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.delay_ms));
+    kill(pid, c.second);
+    int st = 0;
+    ASSERT_EQ(waitpid(pid, &st, 0), pid);
+    ASSERT_TRUE(WIFEXITED(st)) << "killed by signal " << WTERMSIG(st);
+    EXPECT_EQ(WEXITSTATUS(st), 128 + c.first);
+    const std::string fort2 = read_file("long/fort.2");
+    const std::string err = read_file("long/err.txt");
+    const std::string said = stopped_by(c.first);
+    const std::string held = "The RCH and WEL files hold periods 1 to ";
+    EXPECT_NE(fort2.find(" " + said), std::string::npos) << fort2;
+    EXPECT_NE(fort2.find(" of 121\n " + held), std::string::npos) << fort2;
+    EXPECT_NE(err.find(said), std::string::npos) << err;
+    EXPECT_NE(err.find(held), std::string::npos) << err;
+  }
 }
 
 } // namespace

@@ -504,6 +504,8 @@ bool OutFile::failed() const { return p_->failed; }
 
 std::string_view OutFile::name() const { return {p_->name, p_->namelen}; }
 
+int OutFile::descriptor() const noexcept { return p_->fd; }
+
 void watch_files(const FileWatch *w) noexcept { watch = w; }
 
 void inject_output_faults(long nth_write, long nth_open) noexcept {

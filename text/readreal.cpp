@@ -343,7 +343,7 @@ bool read_list(InFile &in, double *out, int n, int &left, int &cut) {
 } // namespace
 
 void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
-              int cols, int nheader) {
+              int cols, int nheader, bool zero_after_slash) {
   if (rows > 0 && cols > 0 && a.size() / std::size_t(cols) < std::size_t(rows))
     endrun(msg::ARRAY_TOO_SMALL, file); // a caller's mistake, not the file's
   if (!in.open(file))
@@ -360,6 +360,8 @@ void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
   for (int i = 0; i < rows; ++i) {
     double *row = a.data() + std::size_t(i) * std::size_t(std::max(cols, 0));
     const bool ok = read_list(in, row, cols, left, cut);
+    if (ok && cut > 0 && zero_after_slash)
+      std::fill(row + (cut - 1), row + cols, 0.0);
     if (ok && cut > 0 && cutrow == 0) {
       cutrow = i + 1;
       cutcol = cut;

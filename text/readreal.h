@@ -23,8 +23,10 @@ class InFile;
 // a header line or a decimal comma shifts every later value. A slash before
 // a row's last value is reported once (warn) with the file, the row and the
 // column of the first value it leaves out: a stray slash must not drop data
-// without a word.
+// without a word. With zero_after_slash the values a slash leaves out of its
+// row count as zero (the run's cell arrays, whose buffer holds the previous
+// file's values); without it they keep what a held, as the runtime does.
 void readreal(InFile &in, std::string_view file, std::span<double> a, int rows,
-              int cols, int nheader);
+              int cols, int nheader, bool zero_after_slash = false);
 
 } // namespace quon

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -285,6 +286,10 @@ OutFile &report_file() {
 // A dry run (quon --check) writes no report file.
 bool dry_report = false;
 
+// fort.2's descriptor for a signal handler: set once the file is open,
+// -1 again when it is lost or closed.
+volatile std::sig_atomic_t report_fd = -1;
+
 // Where records go instead of the file while they are diverted.
 ReportSink sink = nullptr;
 
@@ -323,11 +328,13 @@ void put_report(std::string_view text, bool newline) {
     opening = false;
     if (!opened)
       report_lost("Cannot open file fort.2\n");
+    report_fd = f.descriptor();
   }
   f.write(text);
   if (newline)
     f.endl();
   if (!f.flush()) {
+    report_fd = -1;
     f.close();
     lost = true;
     report_lost("Cannot write to file fort.2\n");
@@ -356,10 +363,12 @@ ReportSink diverted_reports() noexcept { return sink; }
 
 void set_report_dry(bool dry) noexcept { dry_report = dry; }
 bool report_dry() noexcept { return dry_report; }
+int report_descriptor() noexcept { return report_fd; }
 
 void close_report() {
   sink = nullptr;
   lost = false;
+  report_fd = -1;
   report_file().close();
 }
 

@@ -147,5 +147,9 @@ void close_report();
 // --check writes no file at all).
 void set_report_dry(bool dry) noexcept;
 bool report_dry() noexcept;
+// The descriptor of fort.2 while it is open for the run's records (-1
+// otherwise: not open yet, held, lost or closed). Safe to call from a
+// signal handler.
+int report_descriptor() noexcept;
 
 } // namespace quon

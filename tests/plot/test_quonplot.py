@@ -10,6 +10,7 @@ import pytest
 from conftest import quon_plot
 
 from quonplot import readers as R
+from quonplot import tables as T
 from quonplot.cli import main
 
 
@@ -74,7 +75,7 @@ def test_rch_of_a_run_matches_its_lines(text_run):
 
 def test_budget_rows_steady_and_asterisks(tmp_path):
     names = ["Alpha", "B"]
-    head = " Year" + "".join(f"{n:>10}" for g in R.BUDGET_GROUPS
+    head = " Year" + "".join(f"{n:>10}" for g in T.BUDGET_GROUPS
                              for n in names + [g])
     row = np.arange(27, dtype=float).reshape(9, 3) * 10 + 0.5
     lines = [head, " SS  " + "".join(f"{v:10.1f}" for v in (1.0, 2.0, 3.0)),
@@ -83,7 +84,7 @@ def test_budget_rows_steady_and_asterisks(tmp_path):
              " 1951" + "".join(f"{v:10.1f}" for v in row.ravel() * 2)[:-10] +
              "*" * 10]
     (tmp_path / "fort.2").write_text("\n".join(lines) + "\n")
-    b = R.read_budget(tmp_path / "fort.2")
+    b = T.read_budget(tmp_path / "fort.2")
     assert b.names == names and b.years == [1950, 1951]
     assert list(b.steady) == [1.0, 2.0, 3.0]
     assert list(b.series("gwMI_af", "B")) == [40.5, 81.0]
@@ -93,7 +94,7 @@ def test_budget_rows_steady_and_asterisks(tmp_path):
 
 
 def test_subarea_file(text_run):
-    s = R.read_subareas(text_run / "quon" / "pump.bsn")
+    s = T.read_subareas(text_run / "quon" / "pump.bsn")
     assert s.names[0] == "nonOsken" and s.years == [1949, 1950]
     row = (text_run / "quon" / "pump.bsn").read_text().splitlines()[2]
     assert s.values[1, 0, 1] == float(row[16:28])
@@ -231,7 +232,7 @@ def test_wel_file_and_pumping_table_agree(text_run):
     (cubic feet a second, 6 decimals) summed over the months against the
     year.csv acre-feet (2 decimals)."""
     wel = R.read_wel_year(text_run / "quon.wel", 1950)
-    table = R.read_year_csv(text_run / "1950.csv")
+    table = T.read_year_csv(text_run / "1950.csv")
     total = table["irr_af"] + table["mi_af"]
     assert total.sum() > 1000 and np.abs(wel - total).max() < 0.01
 

@@ -9,7 +9,7 @@ import numpy as np
 from matplotlib.lines import Line2D
 from matplotlib.ticker import FuncFormatter, MaxNLocator
 
-from . import readers as R
+from . import tables as T
 from .maps import NOZONE, budget_colours, counted, new_figure, save, \
     zone_colours
 
@@ -84,8 +84,8 @@ def _stack(ax, years, parts, colours, labels, total=None):
 
 
 def draw_budget(budget, out, subareas=None, title=None):
-    """Charts the budget table (readers.Budget) into out; subareas, when
-    given, is (pumping, recharge) of readers.SubareaBudget."""
+    """Charts the budget table (tables.Budget) into out; subareas, when
+    given, is (pumping, recharge) of tables.SubareaBudget."""
     rows = 4 if subareas else 3
     fig = new_figure((15.0, 3.3 * rows + 0.8))
     grid = fig.add_gridspec(rows, 4)
@@ -93,7 +93,7 @@ def draw_budget(budget, out, subareas=None, title=None):
     colours = budget_colours(len(names))
     years = budget.years
     nz = len(names)
-    for g, group in enumerate(R.BUDGET_GROUPS):
+    for g, group in enumerate(T.BUDGET_GROUPS):
         r, c = PLACES[group]
         ax = fig.add_subplot(grid[r, c])
         what, unit = TITLES[group]

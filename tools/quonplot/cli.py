@@ -1,6 +1,9 @@
 """cli.py - the quon-plot command line: map, budget and report. Every fault
 of an input or output file ends the command with one line
-'quon-plot: <file>: <what>' on standard error and exit status 1."""
+'quon-plot: <file>: <what>' on standard error and exit status 1 (2 for a
+fault of the command line). No picture is written over a file the command
+or the run reads (guard.py), and a run that did not finish is drawn only
+with --partial."""
 
 import os
 
@@ -8,17 +11,21 @@ import matplotlib
 
 matplotlib.use("Agg")  # pictures only, never a display
 
+from . import guard  # noqa: E402
 from . import readers as R  # noqa: E402
+from . import tables as T  # noqa: E402
+from .partial import unfinished  # noqa: E402
+from .runner import OneLineParser, run_command  # noqa: E402
 
 
 def _parser():
-    p = R.OneLineParser(
+    p = OneLineParser(
         prog="quon-plot",
         description="Pictures of quon's files: maps of grids, budget charts "
         "and a report of a run. The picture type follows the output name: "
         ".png, .svg or .pdf.")
     sub = p.add_subparsers(dest="command", required=True, metavar="COMMAND",
-                           parser_class=R.OneLineParser)
+                           parser_class=OneLineParser)
 
     m = sub.add_parser("map", help="a map of one 165 x 326 grid")
     m.add_argument("file", metavar="FILE", help="RCH file, store or cell "
@@ -49,6 +56,8 @@ def _parser():
                    help="picture to write (default budget.png)")
     b.add_argument("--subareas", metavar="DIR", help="folder of pump.bsn "
                    "and rech.bsn, charted too")
+    b.add_argument("--partial", action="store_true", help="chart the years "
+                   "of a run that did not finish (otherwise refused)")
 
     r = sub.add_parser("report", help="a folder with index.html and the "
                        "pictures of a whole run")
@@ -59,14 +68,12 @@ def _parser():
                    "(default the first, middle and last transient year)")
     r.add_argument("--par", metavar="FILE", help="parameter file (default "
                    "RUNDIR/quon.par)")
+    r.add_argument("--partial", action="store_true", help="report a run "
+                   "that did not finish (otherwise refused)")
+    r.add_argument("--quon", metavar="EXE", help="quon program that lists "
+                   "the run's files (default: the quon beside this tool, "
+                   "else quon on PATH)")
     return p
-
-
-def _check_out(out, source):
-    """quon-plot never writes over a file it reads."""
-    if os.path.exists(out) and os.path.exists(source) and \
-            os.path.samefile(out, source):
-        raise R.InputError(out, "is the input file; choose another -o")
 
 
 def _scale(text):
@@ -84,15 +91,17 @@ def _scale(text):
 def _map(a):
     from . import maps
     limits = _scale(a.scale) if a.scale else None
+    for source in (a.file, a.ibound, a.stations):
+        guard.keep(source)
     if a.out:
         maps.check_output(a.out)
-        _check_out(a.out, a.file)
+        guard.check(a.out)
     data = maps.load(a.file, a.period, a.column)
     # The default name says which file, period and column it shows.
     out = a.out or data.name
-    _check_out(out, a.file)
+    guard.check(out)
     ibound = R.read_zones(a.ibound, header=False)[0] if a.ibound else None
-    stations = R.read_stations(a.stations) if a.stations else None
+    stations = T.read_stations(a.stations) if a.stations else None
     maps.draw_map(data.grid, out, data.quantity, data.unit, data.style,
                   ibound=ibound, stations=stations,
                   title=a.title or data.title, zone_names=data.names,
@@ -104,12 +113,14 @@ def _budget(a):
     from . import budget, maps
     out = a.out or "budget.png"
     maps.check_output(out)
-    _check_out(out, a.file)
-    table = R.read_budget(a.file)
-    subareas = None
-    if a.subareas:
-        subareas = (R.read_subareas(os.path.join(a.subareas, "pump.bsn")),
-                    R.read_subareas(os.path.join(a.subareas, "rech.bsn")))
+    bsn = [os.path.join(a.subareas, f) for f in ("pump.bsn", "rech.bsn")] \
+        if a.subareas else []
+    for source in [a.file] + bsn:
+        guard.keep(source)
+    guard.check(out)
+    _finished(os.path.dirname(os.path.abspath(a.file)), a.partial)
+    table = T.read_budget(a.file)
+    subareas = tuple(T.read_subareas(f) for f in bsn) or None
     budget.draw_budget(table, out, subareas=subareas,
                        title="Annual budget (" + os.path.join(
                            os.path.basename(os.path.dirname(os.path.abspath(
@@ -126,17 +137,36 @@ def _report(a):
         except ValueError:
             raise R.InputError(a.years, "--years takes years such as "
                                "1950,1975") from None
+    if not os.path.isdir(a.file):
+        raise R.InputError(a.file, "no such folder")
+    par = a.par or os.path.join(a.file, "quon.par")
+    if not os.path.isfile(par):
+        raise R.InputError(par, "no such file")
+    guard.keep(par)
+    guard.keep_run(par, a.quon, folder=a.file)
+    _finished(a.file, a.partial)
     out = a.out or os.path.join(a.file, "report")
+    guard.make_folder(out)
     index, failed = report.make_report(a.file, out, years=years, par=a.par)
     if failed:
         # The page is written, but a report with holes must not pass for
         # a whole one.
+        guard.commit()
         raise R.InputError(a.file, f"{failed} pictures or markings left out "
                            f"for missing or bad files (see {index})")
     return index
 
 
+def _finished(folder, partial):
+    """Refuses the files of a run that did not finish unless partial."""
+    held = unfinished(folder)
+    if held and not partial:
+        raise R.InputError(held[0], held[1] + "; give --partial to draw "
+                           "what they hold")
+
+
 def main(argv):
     a = _parser().parse_args(argv)
     run = {"map": _map, "budget": _budget, "report": _report}[a.command]
-    return R.run_command("quon-plot", lambda: run(a), a.file)
+    return run_command("quon-plot", lambda: guard.transaction(
+        lambda: run(a)), a.file)

@@ -1,20 +1,25 @@
 """export.py - the quon-export command: a finished run's grids as one CF-1.8
 NetCDF-4 file (and on request GeoTIFFs) that GIS tools open in place. It
-reads the run's parameter file and the files it names, never changes them,
-and writes the NetCDF file under a temporary name that takes the final name
-only when the whole file is written. Every fault ends the command with one
-line 'quon-export: <file>: <what>' on standard error and exit status 1."""
+reads the run's parameter file and the files it names, never changes them
+nor any other file of the run (guard.py), and writes the NetCDF file under a
+temporary name that takes the final name only when the whole file is
+written. A run that did not finish is exported only with --partial, and the
+file says so. Every fault ends the command with one line
+'quon-export: <file>: <what>' on standard error and exit status 1 (2 for a
+fault of the command line)."""
 
 import datetime
 import os
 import re
-import shutil
 import subprocess
 import sys
 
 import numpy as np
 
+from . import guard
 from . import readers as R
+from .partial import span_periods, unfinished
+from .runner import OneLineParser, find_quon, run_command
 
 # The source tree, for the project's version number when no quon is found.
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.realpath(
@@ -56,7 +61,7 @@ INACTIVE = ("_FillValue (NaN) at the cells the IBOUND grid {} marks 0: "
 
 
 def _parser():
-    p = R.OneLineParser(
+    p = OneLineParser(
         prog="quon-export",
         description="A finished run's RCH and WEL periods, yearly store "
         "grids and zone grids as one CF NetCDF file, and on request "
@@ -70,9 +75,12 @@ def _parser():
                    "its unit must be the foot")
     p.add_argument("--geotiff", metavar="DIR", help="folder to write the "
                    "yearly grids and steady arrays into as GeoTIFFs")
-    p.add_argument("--quon", metavar="EXE", help="quon program whose "
-                   "version to record (default: quon on PATH, else the "
-                   "version of this source tree)")
+    p.add_argument("--quon", metavar="EXE", help="quon program that lists "
+                   "the run's files and whose version is recorded (default: "
+                   "the quon beside this tool, else quon on PATH)")
+    p.add_argument("--partial", action="store_true", help="export the "
+                   "periods of a run that did not finish (otherwise "
+                   "refused); the file's attribute 'partial' names them")
     return p
 
 
@@ -162,7 +170,7 @@ def cf_grid_mapping(crs):
 def quon_version(exe=None):
     """(version, where it was found): from 'EXE --version' of the quon
     given or on PATH, else the project's version in CMakeLists.txt."""
-    exe = exe or shutil.which("quon")
+    exe = find_quon(exe)
     if exe:
         try:
             p = subprocess.run([exe, "--version"], capture_output=True,
@@ -228,18 +236,9 @@ class Writer:
     def __init__(self, out, crs, geotiff):
         import netCDF4
         self.out, self.crs, self.geotiff = out, crs, geotiff
-        folder = os.path.dirname(os.path.abspath(out))
-        if not os.path.isdir(folder):
-            raise R.InputError(out, "its folder does not exist")
+        self.tmp = guard.writing(out)
         if geotiff:
-            try:
-                os.makedirs(geotiff, exist_ok=True)
-            except OSError as e:
-                raise R.InputError(geotiff, e.strerror or "cannot be made "
-                                   "a folder") from None
-        self.tmp = os.path.join(folder, f".{os.path.basename(out)}."
-                                f"{os.getpid()}.tmp")
-        self.tiffs = []  # (temporary name, final name)
+            guard.make_folder(geotiff)
         try:
             self.nc = netCDF4.Dataset(self.tmp, "w", format="NETCDF4")
         except OSError as e:
@@ -247,20 +246,18 @@ class Writer:
         self.nc.set_auto_mask(False)
 
     def discard(self):
-        """Removes every file written so far."""
+        """Closes the file; the command's end removes what was written."""
         try:
             self.nc.close()
         except Exception:
             pass
-        for path in [self.tmp] + [t for t, _ in self.tiffs]:
-            if os.path.exists(path):
-                os.remove(path)
 
     def finish(self):
-        self.nc.close()
-        for tmp, final in self.tiffs:
-            os.replace(tmp, final)
-        os.replace(self.tmp, self.out)
+        try:
+            self.nc.close()
+        except RuntimeError as e:  # the library's last writes
+            raise R.InputError(self.out, f"cannot be written ({e})") \
+                from None
 
     def grid(self):
         """The x and y axes (cell centres in feet, row 1 the north edge) and
@@ -313,8 +310,7 @@ class Writer:
         from osgeo import gdal
         gdal.UseExceptions()
         final = os.path.join(self.geotiff, name + ".tif")
-        tmp = f"{final}.{os.getpid()}.tmp"
-        self.tiffs.append((tmp, final))
+        tmp = guard.writing(final)
         try:
             ds = gdal.GetDriverByName("GTiff").Create(
                 tmp, R.NCOL, R.NROW, 1, gdal.GDT_Float64,
@@ -603,15 +599,23 @@ def export(a, argv):
     if not os.path.isfile(a.par):
         raise R.InputError(a.par, "no such file")
     version = quon_version(a.quon)
+    guard.keep(a.par)
+    guard.keep_run(a.par, a.quon)
+    guard.check(a.out)
     e = Export(a.par)
     try:
         e.periods()
         e.read_ibound()
-        for source in [a.par, e.wel] + [r.path for r in e.rch]:
-            if source and os.path.exists(source) and os.path.exists(a.out) \
-                    and os.path.samefile(source, a.out):
-                raise R.InputError(a.out, "is a file of the run; choose "
-                                   "another -o")
+        held = unfinished(e.folder, e.labels, span_periods(e.p))
+        if held and not a.partial:
+            raise R.InputError(held[0] or (e.rch[0].path if e.rch else
+                                           e.wel),
+                               held[1] + "; give --partial to export what "
+                               "they hold")
+        if held:
+            # The year axis: the years whose every month the files hold.
+            e.years = [y for y in e.years if all(
+                f"{m:2d}/{y:4d}" in e.months for m in range(1, 13))]
         e.w = w = Writer(a.out, crs, a.geotiff)
         w.grid()
         e.time()
@@ -619,6 +623,8 @@ def export(a, argv):
         e.store()
         e.zones()
         e.attributes(version, argv)
+        if held:
+            w.nc.setncattr("partial", held[1])
         w.finish()
     except BaseException:
         if e.w:
@@ -635,4 +641,4 @@ def main(argv):
     def run():
         export(a, argv)
         return a.out
-    return R.run_command("quon-export", run, a.par)
+    return run_command("quon-export", lambda: guard.transaction(run), a.par)

@@ -15,7 +15,9 @@ from matplotlib.backends.backend_agg import FigureCanvasAgg
 from matplotlib.figure import Figure
 from matplotlib.patches import Patch
 
+from . import guard
 from . import readers as R
+from . import tables as T
 
 INACTIVE = "#9a9a9a"
 ZERO = "#ffffff"
@@ -84,9 +86,9 @@ def new_figure(size, layout="constrained"):
 
 def save(fig, out):
     """Writes the figure, its type taken from the name's ending."""
-    check_output(out)
+    ext = check_output(out)
     try:
-        fig.savefig(out, dpi=DPI)
+        fig.savefig(guard.writing(out), dpi=DPI, format=ext[1:])
     except OSError as e:
         raise R.InputError(out, e.strerror or "cannot be written") from None
 
@@ -458,7 +460,7 @@ def load(path, period=None, column="irr_af"):
         if column not in ("irr_af", "mi_af"):
             raise R.InputError(path, f"no column '{column}' (irr_af or "
                                "mi_af)")
-        grid = R.read_year_csv(path)[column]
+        grid = T.read_year_csv(path)[column]
         q = "Irrigation pumping" if column == "irr_af" else \
             "Municipal and industrial pumping"
         return data(grid, q, "acre-feet a year", "amount", column=column)

@@ -1,31 +1,21 @@
 """readers.py - reads every file kind quon reads or writes into numpy arrays,
 exactly as the files hold them: the RCH files period by period, the text and
 unformatted cell grids, the zone grids with their names, the terrain plot
-file, the budget table of fort.2, the sub-area budget files, the yearly
-pumping tables, the WEL file, the station locations and the parameter file.
+file, the WEL file and the parameter file (the text tables are read in
+tables.py).
 
 Grids come back as 165 x 326 arrays indexed [row - 1, column - 1], row 1 the
 northern edge. A value the file shows as asterisks (too wide for its field)
 reads as NaN. Every fault of a file raises InputError naming the file.
 """
 
-import argparse
 import os
 import re
 import struct
-import sys
 
 import numpy as np
 
-
-class OneLineParser(argparse.ArgumentParser):
-    """The tools' command lines: a usage fault is one line naming the tool
-    and status 1, like every other fault."""
-
-    def error(self, message):
-        tool = self.prog.split()[0]
-        sys.stderr.write(f"{tool}: {message} (see {tool} --help)\n")
-        sys.exit(1)
+from .runner import InputError  # noqa: F401 - the fault of every reader
 
 
 NROW = 165
@@ -40,11 +30,6 @@ RCH_WIDTH = 9  # (20F9.5)
 RCH_PER_LINE = 20
 RCH_LINES_PER_ROW = -(-NCOL // RCH_PER_LINE)  # 17
 PLOT_WIDTH = 6  # terrain plot (999F6.3)
-BUDGET_WIDTH = 10  # fort.2 (1X,A4,99F10.1)
-BSN_WIDTH = 12  # sub-area files (A4,99F12.1)
-BUDGET_GROUPS = ("gwIrr_af", "gwMI_af", "gwArea_ac", "coArea_ac",
-                 "swArea_ac", "RchRcp_af", "RchRcg_af", "RchRcs_af",
-                 "RchRcc_af")
 STATES = ("co", "ks", "ne")
 DAYS = (31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31)
 
@@ -52,35 +37,6 @@ DAYS = (31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31)
 # 53,790 little-endian doubles.
 RECLEN = NCELL * 8
 BINSIZE = RECLEN + 8
-
-
-class InputError(Exception):
-    """A file that is missing or does not hold what it should."""
-
-    def __init__(self, path, what):
-        super().__init__(f"{path}: {what}")
-        self.path = str(path)
-        self.what = what
-
-
-def run_command(tool, action, subject):
-    """Runs action() for a tool's command line and prints the name it
-    returns (the file written): 0. Every fault ends it with one line
-    'tool: file: what' on standard error and 1, a fault not foreseen
-    naming subject, the file the command was given."""
-    try:
-        out = action()
-    except InputError as e:
-        sys.stderr.write(f"{tool}: {e.path}: {e.what}\n")
-        return 1
-    except MemoryError:
-        sys.stderr.write(f"{tool}: {subject}: out of memory\n")
-        return 1
-    except Exception as e:  # a fault not foreseen still gets one line
-        sys.stderr.write(f"{tool}: {subject}: {type(e).__name__}: {e}\n")
-        return 1
-    print(out)
-    return 0
 
 
 def _open_text(path):
@@ -509,37 +465,7 @@ def read_zones(path, header=None):
     return grid, names
 
 
-# ---- Yearly pumping tables, WEL file ----------------------------------------
-
-def read_year_csv(path):
-    """The yearly pumping table: {'irr_af': grid, 'mi_af': grid} in acre-feet
-    a year, from lines 'node, row, col, irr_af, mi_af,'."""
-    text = _open_text(path)
-    head, _, body = text.partition("\n")
-    if [w.strip() for w in head.split(",")][:5] != ["node", "row", "col",
-                                                    "irr_af", "mi_af"]:
-        raise InputError(path, "no 'node, row, col, irr_af, mi_af' header")
-    # A value too wide for its (F12.2) field is a row of asterisks.
-    body = re.sub(r"\*+", "nan", body)
-    try:
-        table = np.array(body.replace(",", " ").split(), dtype=np.float64)
-    except ValueError:
-        raise InputError(path, "a field is not a number") from None
-    if table.size != 5 * NCELL:
-        raise InputError(path, f"{table.size // 5} cell lines, not {NCELL}")
-    table = table.reshape(NCELL, 5)
-    out = {}
-    rows = table[:, 1].astype(int) - 1
-    cols = table[:, 2].astype(int) - 1
-    if rows.min() < 0 or rows.max() >= NROW or cols.min() < 0 or \
-            cols.max() >= NCOL:
-        raise InputError(path, "a row or column lies outside the grid")
-    for k, name in ((3, "irr_af"), (4, "mi_af")):
-        grid = np.zeros((NROW, NCOL))
-        grid[rows, cols] = table[:, k]
-        out[name] = grid
-    return out
-
+# ---- WEL file ----------------------------------------------------------------
 
 # One well line as quon writes it, (I1,2I4,F11.6), and its line end.
 WEL_LINE = 21
@@ -640,130 +566,6 @@ def read_wel_year(path, year):
     if found != 12:
         raise InputError(path, f"holds {found} of the 12 months of {year}")
     return grid
-
-
-# ---- Budget tables ----------------------------------------------------------
-
-class Budget:
-    """The budget table of fort.2. names: the budget zone names (NZ);
-    years: the transient years; values[year, group, column] with NZ + 1
-    columns a group (the zones, then the group's total); steady: the
-    RchRcp_af row of the steady period (NZ + 1 values) or None; other: the
-    file's other lines (warnings and error records) with their numbers."""
-
-    def __init__(self, names, years, values, steady, other):
-        self.names, self.years, self.values = names, years, values
-        self.steady, self.other = steady, other
-
-    def series(self, group, column):
-        """One column of the table over the years: group by label, column by
-        zone name or 'total'."""
-        g = BUDGET_GROUPS.index(group)
-        c = len(self.names) if column == "total" else self.names.index(column)
-        return self.values[:, g, c]
-
-
-def _fields(line, start, width):
-    return [line[k:k + width] for k in range(start, len(line), width)]
-
-
-def read_budget(path):
-    """The budget table of a fort.2 report file."""
-    lines = _open_text(path).splitlines()
-    names = None
-    years, rows, steady, other = [], [], None, []
-    for n, line in enumerate(lines, 1):
-        if line.startswith(" Year") and line.rstrip().endswith("RchRcc_af"):
-            heads = [f.strip() for f in _fields(line.rstrip(), 5,
-                                                BUDGET_WIDTH)]
-            nz = len(heads) // 9 - 1
-            if len(heads) != 9 * (nz + 1) or heads[nz::nz + 1] != \
-                    list(BUDGET_GROUPS):
-                raise InputError(path, f"line {n}: budget header without "
-                                 "its nine groups")
-            names = heads[:nz]
-            continue
-        label = line[1:5]
-        if names is not None and (label == "SS  " or re.fullmatch(
-                r" *\d+", label)) and line[:1] == " ":
-            vals = _fixed_fields(line[5:], BUDGET_WIDTH, path, f"line {n}")
-            nz = len(names)
-            if label == "SS  ":
-                if vals.size != nz + 1:
-                    raise InputError(path, f"line {n}: steady row of "
-                                     f"{vals.size} values, not {nz + 1}")
-                steady = vals
-            else:
-                if vals.size != 9 * (nz + 1):
-                    raise InputError(path, f"line {n}: row of {vals.size} "
-                                     f"values, not {9 * (nz + 1)}")
-                years.append(int(label))
-                rows.append(vals.reshape(9, nz + 1))
-            continue
-        if line.strip():
-            other.append((n, line))
-    if names is None:
-        raise InputError(path, "no budget table (no header line)")
-    values = np.array(rows) if rows else np.zeros((0, 9, len(names) + 1))
-    return Budget(names, years, values, steady, other)
-
-
-class SubareaBudget:
-    """A sub-area file (pump.bsn or rech.bsn): names of sub-areas 0..NSUB,
-    years, values[year, sub-area, state] (states CO, KS, NE)."""
-
-    def __init__(self, names, years, values):
-        self.names, self.years, self.values = names, years, values
-
-
-def read_subareas(path):
-    """A sub-area file: header ' Year name_co name_ks name_ne ...', then per
-    transient year the year in 4 characters and 12-character values."""
-    lines = _open_text(path).splitlines()
-    if not lines or not lines[0].startswith(" Year "):
-        raise InputError(path, "no ' Year' header line")
-    items = re.findall(r"(.*?)_(co|ks|ne) ", lines[0][6:] + " ")
-    if not items or len(items) % 3 or [s for _, s in items] != \
-            list(STATES) * (len(items) // 3):
-        raise InputError(path, "header items are not name_co name_ks name_ne")
-    names = [n for n, _ in items[::3]]
-    years, rows = [], []
-    for n, line in enumerate(lines[1:], 2):
-        if not line.strip():
-            continue
-        try:
-            years.append(int(line[:4]))
-        except ValueError:
-            raise InputError(path, f"line {n}: no year") from None
-        vals = _fixed_fields(line[4:], BSN_WIDTH, path, f"line {n}")
-        if vals.size != 3 * len(names):
-            raise InputError(path, f"line {n}: {vals.size} values, not "
-                             f"{3 * len(names)}")
-        rows.append(vals.reshape(len(names), 3))
-    values = np.array(rows) if rows else np.zeros((0, len(names), 3))
-    return SubareaBudget(names, years, values)
-
-
-# ---- Stations ---------------------------------------------------------------
-
-def read_stations(path):
-    """Station locations: (names, x, y) in feet, from a header line and
-    then 'name x y' lines; '#' and empty lines skipped, 'END' ends."""
-    names, xs, ys = [], [], []
-    lines = _open_text(path).splitlines()
-    for n, line in enumerate(lines[1:], 2):
-        if not line.strip() or line.startswith("#"):
-            continue
-        if line.rstrip() == "END":
-            break
-        words = _header_words(line)
-        try:
-            names.append(words[0])
-            xs.append(_number(words[1]))
-            ys.append(_number(words[2]))
-        except (IndexError, ValueError):
-            raise InputError(path, f"line {n}: not 'name x y'") from None
-    return names, np.array(xs), np.array(ys)
 
 
 def model_col_row(x, y):

@@ -13,7 +13,9 @@ import struct
 
 import numpy as np
 
+from . import guard
 from . import readers as R
+from . import tables as T
 from .budget import draw_budget
 from .maps import (budget_colours, components, counted, draw_map,
                    joint_range, steady_years, value_range, zone_grids)
@@ -148,7 +150,7 @@ def make_report(rundir, outdir, years=None, par=None):
     stations = None
     if p.stations and p.stations[0]:
         try:
-            stations = R.read_stations(at(p.stations[0]))
+            stations = T.read_stations(at(p.stations[0]))
         except R.InputError as e:
             page.fault(f"{e.path}: {e.what}; stations not marked")
     fort2 = os.path.join(rundir, "fort.2")
@@ -157,14 +159,14 @@ def make_report(rundir, outdir, years=None, par=None):
         page.note("no BUDGET keyword: no budget table")
     else:
         try:
-            table = R.read_budget(fort2)
+            table = T.read_budget(fort2)
         except R.InputError as e:
             page.fault(f"budget charts: not drawn, {e.path}: {e.what}")
     if table is not None:
         subareas = None
         if p.budget[1]:
             try:
-                subareas = tuple(R.read_subareas(os.path.join(
+                subareas = tuple(T.read_subareas(os.path.join(
                     rundir, "quon", f)) for f in ("pump.bsn", "rech.bsn"))
             except R.InputError as e:
                 page.fault(f"sub-area charts: not drawn, {e.path}: "
@@ -261,7 +263,7 @@ def make_report(rundir, outdir, years=None, par=None):
         csv = os.path.join(rundir, f"{year}.csv")
         if os.path.exists(csv):
             def pumping(csv=csv):
-                table = R.read_year_csv(csv)
+                table = T.read_year_csv(csv)
                 return table["irr_af"] + table["mi_af"]
             source = f", irrigation + municipal ({year}.csv)"
         elif p.well:
@@ -376,7 +378,8 @@ def _write_page(index, rundir, par, p, page, warnings, chosen,
                 out.append(f"<p class=\"note\">{e(item[1])}</p>")
             else:
                 # Drawn at their own size, so the page never rescales them.
-                size = _png_size(os.path.join(page.outdir, item[1]))
+                size = _png_size(guard.written(os.path.join(page.outdir,
+                                                          item[1])))
                 attrs = f" width=\"{size[0]}\" height=\"{size[1]}\"" \
                     if size else ""
                 if item[1] == "budget.png":
@@ -412,7 +415,7 @@ def _write_page(index, rundir, par, p, page, warnings, chosen,
     out.append("<pre>" + e(_read_text(par) or "") + "</pre>")
     out.append("</body></html>")
     try:
-        with open(index, "w", encoding="utf-8") as f:
+        with open(guard.writing(index), "w", encoding="utf-8") as f:
             f.write("\n".join(out) + "\n")
     except OSError as err:
         raise R.InputError(index, err.strerror or "cannot be written") \
