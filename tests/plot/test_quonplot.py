@@ -447,8 +447,8 @@ def test_zone_palettes_on_maps_and_charts(text_run, monkeypatch):
                 len(coloured)
             if key == "subarea":
                 subarea_map = coloured
-    budget.draw_budget(R.read_budget(text_run / "fort.2"), "b.png",
-                       subareas=[R.read_subareas(text_run / "quon" / n)
+    budget.draw_budget(T.read_budget(text_run / "fort.2"), "b.png",
+                       subareas=[T.read_subareas(text_run / "quon" / n)
                                  for n in ("pump.bsn", "rech.bsn")])
     (zones_title, zones), (subs_title, subs) = legend_of(figures[-1])
     assert "by state" in zones_title and "column" not in zones_title
