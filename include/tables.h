@@ -32,6 +32,14 @@ enum FileUse : int {
   NFILEUSE
 };
 
+// The options of the MF6 line after its base word (period/mf6.h).
+struct Mf6Options {
+  bool days = false; // TIME_UNITS days: lengths, FACTORs and rates per day
+  Word prefix;       // put before every package name (blank: none)
+  Word irch;         // the recharge layer grid's file (blank: none)
+  Word wellayer;     // the well layer grid's file (blank: none)
+};
+
 struct Run {
   // ---- How this run was asked for ------------------------------------------
   bool dry = false;    // quon --check: read everything, write no file
@@ -73,9 +81,15 @@ struct Run {
   // the names the run writes (blank: not written, all blank without MF6)
   // and their files; mf6period counts the periods written to them.
   Word mf6base;
+  Mf6Options mf6opt;
   std::array<Mf6Name, MF6FILES> mf6names;
   std::array<OutFile, MF6FILES> mf6;
   int mf6period = 0;
+  // The layer of each cell's recharge and wells (IRCH and WELLAYER grids;
+  // all 1 without them), and each state's pumping of the current period in
+  // acre-feet, kept apart for the wells' state names.
+  ZoneGrid mf6irch{}, mf6layer{};
+  std::array<CellArray, NSTATE> mf6pump{};
   // The "node,row,col," text that starts each line of the annual pumping
   // tables, the same every year: formed by the first table of the run.
   static constexpr std::size_t ANNPREFIX = 3 * 6;

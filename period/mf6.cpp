@@ -34,6 +34,71 @@ constexpr std::array<Package, MAXRCH> COMPONENT{{{"-precip.rch", "PRECIP"},
 Package rch_package(const Run &run, int k) {
   return run.nrch == 1 ? ONE_RCH : COMPONENT[std::size_t(k)];
 }
+constexpr std::string_view WEL_NAME = "WEL";
+// The boundnames of the states' wells, in state order, and their
+// observations' names (after the PREFIX).
+constexpr std::array<std::string_view, NSTATE> STATE_NAME{"co", "ks", "ne"};
+constexpr std::array<std::string_view, NSTATE> STATE_OBS{"WEL_CO", "WEL_KS",
+                                                         "WEL_NE"};
+
+// A package or observation name: the PREFIX and the default name.
+struct PackageName {
+  char c[WORDLEN + 16];
+  std::size_t n;
+  PackageName(const Run &run, std::string_view name) {
+    char *p = fmt::a(c, run.mf6opt.prefix.trimmed());
+    p = fmt::a(p, name);
+    n = std::size_t(p - c);
+  }
+  std::string_view view() const { return {c, n}; }
+};
+
+// A decimal number's text times 86400, exactly: the digits multiplied in
+// decimal, as many decimals as before, the exponent part ("E-09") kept.
+// Leading blanks are dropped. The text has at most WELL_RATE_MAX
+// characters.
+char *per_day(char *out, std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ')
+    ++i;
+  const bool neg = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+    ++i;
+  std::array<char, WELL_RATE_MAX + 8> d; // digits, 5 left free for the carry
+  std::size_t nd = 5, decimals = 0;
+  bool point = false;
+  for (; i < text.size() &&
+         (text[i] == '.' || (text[i] >= '0' && text[i] <= '9'));
+       ++i) {
+    if (text[i] == '.') {
+      point = true;
+      continue;
+    }
+    d[nd++] = char(text[i] - '0');
+    decimals += point;
+  }
+  for (std::size_t k = 0; k < 5; ++k)
+    d[k] = 0;
+  int carry = 0;
+  for (std::size_t k = nd; k-- > 0;) {
+    const int v = d[k] * 86400 + carry;
+    d[k] = char(v % 10);
+    carry = v / 10;
+  }
+  const std::size_t whole = nd - decimals;
+  std::size_t first = 0;
+  while (first + 1 < whole && d[first] == 0)
+    ++first;
+  char *p = out;
+  if (neg)
+    *p++ = '-';
+  for (std::size_t k = first; k < nd; ++k) {
+    if (k == whole)
+      *p++ = '.';
+    *p++ = char('0' + d[k]);
+  }
+  return fmt::a(p, text.substr(i));
+}
 
 // The integer in as many columns as it needs.
 char *num(char *out, long long v) {
@@ -94,8 +159,13 @@ void write_packages(Run &run, int nper) {
   line(f, {"# In the GWF model name file, PACKAGES block:"});
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
     line(f, {"  RCH6  ", last_part(run.mf6names[MF6_RCH + k].trimmed()), "  ",
-             rch_package(run, k).name});
-  line(f, {"  WEL6  ", last_part(run.mf6names[MF6_WEL].trimmed()), "  WEL"});
+             PackageName(run, rch_package(run, k).name).view()});
+  line(f, {"  WEL6  ", last_part(run.mf6names[MF6_WEL].trimmed()), "  ",
+           PackageName(run, WEL_NAME).view()});
+  line(f, {"# Observations of the WEL package, named in its OPTIONS block "
+           "(every time step the WEL flow of each state's wells to ",
+           last_part(run.mf6names[MF6_OBS].trimmed()), ".csv):"});
+  line(f, {"  OBS6  ", last_part(run.mf6names[MF6_OBS].trimmed())});
   line(f, {"# In the STO package, after its GRIDDATA block (a setting holds "
            "until the next):"});
   const bool steady = run.steady_start > 0;
@@ -108,6 +178,24 @@ void write_packages(Run &run, int nper) {
   const Mf6Name name(f.name());
   if (!f.close())
     endrun(msg::CANNOT_WRITE_TO, name.trimmed());
+}
+
+// The IRCH array of the first RCH block: the layer of each cell's
+// recharge, 1 where the grid has less (cells with IBOUND 0, which get no
+// recharge in quon's model), 20 values a line, row 1 first.
+void write_irch(const Run &run, OutFile &f) {
+  line(f, {"  IRCH\n    INTERNAL FACTOR 1 IPRN -1"});
+  for (int r = 0; r < NROW; ++r)
+    for (int c = 0; c < NCOL; c += 20) {
+      char *out = f.reserve(20 * 12 + 1);
+      char *p = out;
+      for (int k = c; k < std::min(c + 20, NCOL); ++k) {
+        *p++ = ' ';
+        p = num(p, std::max(run.mf6irch[std::size_t(r * NCOL + k)], 1));
+      }
+      *p++ = '\n';
+      f.commit(p);
+    }
 }
 
 } // namespace
@@ -127,8 +215,19 @@ void mf6_names(Run &run) {
   set(MF6_TDIS, ".tdis");
   set(MF6_WEL, ".wel");
   set(MF6_PACKAGES, ".packages");
+  set(MF6_OBS, ".wel.obs");
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
     set(MF6_RCH + k, rch_package(run, k).ending);
+  // Names MODFLOW 6 would refuse end the run now rather than in the model.
+  const auto fits = [&](std::string_view name) {
+    const PackageName p(run, name);
+    if (p.n > std::size_t(MF6NAMELEN))
+      endrun(msg::MF6_PREFIX_LONG, p.view());
+  };
+  for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
+    fits(rch_package(run, k).name);
+  fits(WEL_NAME);
+  mf6_check_layers(run);
 }
 
 Mf6Entry mf6_entry(const Run &run, int i) {
@@ -154,7 +253,8 @@ void mf6_open(Run &run, int nper) {
   OutFile &tdis = run.mf6[MF6_TDIS];
   line(tdis, {"# MODFLOW 6 time discretisation from quon: one stress period "
               "per period of the run"});
-  line(tdis, {"BEGIN OPTIONS\n  TIME_UNITS seconds\nEND OPTIONS\n"});
+  line(tdis, {"BEGIN OPTIONS\n  TIME_UNITS ",
+              run.mf6opt.days ? "days" : "seconds", "\nEND OPTIONS\n"});
   line(tdis, {"BEGIN DIMENSIONS"});
   line(tdis, {"  NPER ", {buf, std::size_t(num(buf, nper) - buf)}});
   line(tdis, {"END DIMENSIONS\n"});
@@ -163,22 +263,45 @@ void mf6_open(Run &run, int nper) {
   int active = 0;
   for (std::int32_t b : run.ibound)
     active += b != 0;
-  const int maxbound = std::clamp(active, 1, MAXWEL);
+  const int maxbound = std::clamp(NSTATE * active, 1, NSTATE * MAXWEL);
+  const std::string_view unit = run.mf6opt.days ? "day" : "second";
   OutFile &wel = run.mf6[MF6_WEL];
-  line(wel, {"# MODFLOW 6 wells from quon: rates in cubic feet per second; "
-             "wells on cells with IBOUND 0 are left out"});
-  line(wel, {"BEGIN OPTIONS\nEND OPTIONS\n"});
+  line(wel, {"# MODFLOW 6 wells from quon: rates in cubic feet per ", unit,
+             ", named by state (co, ks, ne); wells on cells with IBOUND 0 "
+             "are left out"});
+  line(wel, {"BEGIN OPTIONS\n  BOUNDNAMES"});
+  if (run.iwelcb != 0)
+    line(wel, {"  SAVE_FLOWS"});
+  line(wel, {"  OBS6 FILEIN ", last_part(run.mf6names[MF6_OBS].trimmed())});
+  line(wel, {"END OPTIONS\n"});
   line(wel, {"BEGIN DIMENSIONS"});
   line(wel, {"  MAXBOUND ", {buf, std::size_t(num(buf, maxbound) - buf)}});
   line(wel, {"END DIMENSIONS\n"});
 
+  OutFile &obs = run.mf6[MF6_OBS];
+  line(obs, {"# MODFLOW 6 observations from quon: the WEL flow of each "
+             "state's wells (boundnames co, ks, ne) every time step"});
+  line(obs, {"BEGIN OPTIONS\nEND OPTIONS\n"});
+  line(obs, {"BEGIN CONTINUOUS FILEOUT ",
+             last_part(run.mf6names[MF6_OBS].trimmed()), ".csv"});
+  for (int k = 0; k < NSTATE; ++k)
+    line(obs, {"  ", PackageName(run, STATE_OBS[std::size_t(k)]).view(),
+               "  WEL  ", STATE_NAME[std::size_t(k)]});
+  line(obs, {"END CONTINUOUS"});
+  const Mf6Name obsname(obs.name());
+  if (!obs.close())
+    endrun(msg::CANNOT_WRITE_TO, obsname.trimmed());
+
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k) {
     OutFile &f = run.mf6[std::size_t(MF6_RCH + k)];
-    line(f,
-         {"# MODFLOW 6 recharge from quon, package ", rch_package(run, k).name,
-          ": inches per period over each cell times FACTOR, in feet per "
-          "second"});
-    line(f, {"BEGIN OPTIONS\n  READASARRAYS\nEND OPTIONS\n"});
+    line(f, {"# MODFLOW 6 recharge from quon, package ",
+             PackageName(run, rch_package(run, k).name).view(),
+             ": inches per period over each cell times FACTOR, in feet per ",
+             unit});
+    line(f, {"BEGIN OPTIONS\n  READASARRAYS"});
+    if (run.irchcb != 0)
+      line(f, {"  SAVE_FLOWS"});
+    line(f, {"END OPTIONS\n"});
   }
 
   write_packages(run, nper);
@@ -187,8 +310,23 @@ void mf6_open(Run &run, int nper) {
 void mf6_period(Run &run, int periodlen) {
   ++run.mf6period;
   OutFile &f = run.mf6[MF6_TDIS];
-  char *out = f.reserve(32);
-  char *p = fmt::i(out, periodlen, 12);
+  char *out = f.reserve(64);
+  char *p = out;
+  if (run.mf6opt.days) {
+    // Whole days, or the decimals of the day's part (365.25).
+    constexpr int DAY = 86400;
+    p = fmt::i(p, periodlen / DAY, 8);
+    if (int rest = periodlen % DAY; rest != 0) {
+      *p++ = '.';
+      for (int k = 0; k < 12 && rest != 0; ++k) {
+        rest *= 10;
+        *p++ = char('0' + rest / DAY);
+        rest %= DAY;
+      }
+    }
+  } else {
+    p = fmt::i(p, periodlen, 12);
+  }
   p = fmt::a(p, " 1 1.0\n");
   f.commit(p);
 }
@@ -197,9 +335,17 @@ void mf6_rch_begin(const Run &run, OutFile &f, std::string_view label,
                    double s1) {
   line(f, {"# ", bare(label)});
   begin_period(f, run.mf6period);
-  char *out = f.reserve(64);
+  if (run.mf6period == 1 && !run.mf6opt.irch.blank())
+    write_irch(run, f);
+  char *out = f.reserve(96);
   char *p = fmt::a(out, "  RECHARGE\n    INTERNAL FACTOR");
-  p = fmt::e1p(p, s1, 15, 8);
+  if (run.mf6opt.days) {
+    char s[32];
+    *p++ = ' ';
+    p = per_day(p, {s, std::size_t(fmt::e1p(s, s1, 15, 8) - s)});
+  } else {
+    p = fmt::e1p(p, s1, 15, 8);
+  }
   p = fmt::a(p, " IPRN -1\n");
   f.commit(p);
 }
@@ -222,20 +368,63 @@ void mf6_rch_row(OutFile &f, std::string_view text) {
   f.commit(p);
 }
 
-void mf6_end_block(OutFile &f) { line(f, {"END PERIOD"}); }
+void mf6_end_block(OutFile &f) { line(f, {"END PERIOD\n"}); }
 
-void mf6_wel_begin(Run &run) { begin_period(run.mf6[MF6_WEL], run.mf6period); }
-
-void mf6_wel_end(Run &run, std::string_view label, int left, double rate) {
+void mf6_wel_period(Run &run, std::string_view label, double s2) {
   OutFile &f = run.mf6[MF6_WEL];
+  begin_period(f, run.mf6period);
+  const bool days = run.mf6opt.days;
+  int left = 0;       // wells on cells with IBOUND 0, left out
+  double leftq = 0.0; // and their total rate
+  // One line: layer, row, column, rate, state name.
+  const auto put = [&](int i, double q, int state) {
+    char *out = f.reserve(48 + 2 * WELL_RATE_MAX);
+    char *p = num(out, run.mf6layer[std::size_t(i)]);
+    p = fmt::i(p, i / NCOL + 1, 4);
+    p = fmt::i(p, i % NCOL + 1, 4);
+    if (days) {
+      char rate[WELL_RATE_MAX];
+      *p++ = ' ';
+      p = per_day(p, {rate, std::size_t(put_rate(rate, -q * s2) - rate)});
+    } else {
+      p = put_rate(p, -q * s2);
+    }
+    *p++ = ' ';
+    p = fmt::a(p, STATE_NAME[std::size_t(state)]);
+    *p++ = '\n';
+    f.commit(p);
+  };
+  const CellArray &q0 = run.q[0];
+  for (int i = 0; i < NCELL; ++i) {
+    if (q0[i] == 0.0)
+      continue;
+    if (run.ibound[std::size_t(i)] == 0) {
+      ++left;
+      leftq += -q0[i] * s2;
+      continue;
+    }
+    int states = 0, last = 0;
+    for (int k = 0; k < NSTATE; ++k)
+      if (run.mf6pump[std::size_t(k)][i] != 0.0) {
+        ++states;
+        last = k;
+      }
+    if (states <= 1) {
+      put(i, q0[i], last);
+      continue;
+    }
+    for (int k = 0; k < NSTATE; ++k)
+      if (run.mf6pump[std::size_t(k)][i] != 0.0)
+        put(i, run.mf6pump[std::size_t(k)][i], k);
+  }
   char *out = f.reserve(512);
   char *p = fmt::a(out, "  # ");
   p = fmt::a(p, bare(label));
   p = fmt::a(p, ": ");
   p = num(p, left);
   p = fmt::a(p, " wells on cells with IBOUND 0 left out, total rate");
-  p = put_rate(p, rate);
-  p = fmt::a(p, "\nEND PERIOD\n");
+  p = put_rate(p, leftq);
+  p = fmt::a(p, "\nEND PERIOD\n\n");
   f.commit(p);
 }
 

@@ -5,7 +5,9 @@
 // package base.wel and base.packages, the lines that attach them to a model.
 //
 // Time is in seconds, so the RCH multipliers and the well rates are those of
-// the MODFLOW-2005 files, digit for digit. The array values are the
+// the MODFLOW-2005 files, digit for digit; with the MF6 option DAYS they are
+// those digits times 86400, multiplied exactly in decimal, so every budget
+// term is the seconds one times 86400. The array values are the
 // MODFLOW-2005 (20F9.5) text with a blank before every field: MODFLOW 6
 // reads arrays free-format only, and a full 9-column field would touch the
 // one before it. Without MF6 none of this runs and no file changes.
@@ -21,14 +23,38 @@ class OutFile;
 
 // The MODFLOW 6 files by index into Run::mf6names and Run::mf6; RCH file k
 // (0-based) is MF6_RCH + k.
-enum Mf6File : int { MF6_TDIS, MF6_WEL, MF6_PACKAGES, MF6_RCH };
+enum Mf6File : int { MF6_TDIS, MF6_WEL, MF6_PACKAGES, MF6_OBS, MF6_RCH };
 static_assert(MF6_RCH + MAXRCH == MF6FILES);
 
 // Forms run.mf6names from the MF6 base and the RECHARGE file count: base.tdis,
-// base.wel, base.packages and one RCH name per RCH file (at most MAXRCH);
-// the files the run does not write keep blank names, all of them without
-// MF6. Called once the settings are read. Does not allocate.
+// base.wel, base.packages, base.wel.obs and one RCH name per RCH file (at
+// most MAXRCH); the files the run does not write keep blank names, all of
+// them without MF6. Called once the settings are read: ends the run when
+// PREFIX makes a package name longer than MF6NAMELEN, or a layer grid is
+// below 1 at a cell with IBOUND not 0 (mf6_check_layers). Does not
+// allocate.
 void mf6_names(Run &run);
+
+// Reads a layer grid of the MF6 line (IRCH, WELLAYER): 165 rows of 326
+// whole numbers, free format (blanks, tabs, commas and line ends apart),
+// row 1 first. A file that cannot be opened, a word that is not a whole
+// number, too few or too many values end the run naming the file and, but
+// for the last, the row and column. Reads through run.data.
+void mf6_read_layers(Run &run, std::string_view file, ZoneGrid &grid);
+
+// Ends the run, naming the file, row, column and value, where a layer grid
+// the run has is below 1 at a cell with IBOUND not 0. Other cells may hold
+// anything: no recharge or well of them reaches MODFLOW 6 through a layer
+// below 1 (IRCH writes 1 there).
+void mf6_check_layers(const Run &run);
+
+// Keeps state k's pumping of the period (acre-feet per cell) for the well
+// lines' state names: the municipal grid mi times yf, plus the period's
+// pumping grid pmp, either absent (nullptr). The same operations in the same
+// order as the period's sum over the states, so a cell pumped by one state
+// alone gets the rate of the MODFLOW-2005 line to the last bit.
+void mf6_state_pumping(Run &run, int k, const CellArray *mi, double yf,
+                       const CellArray *pmp);
 
 // File i (0 <= i < MF6FILES) as the checks of the outputs name it: its use
 // ("MF6 RCH file"), its number among several RCH files (else 0) and its
@@ -42,19 +68,24 @@ Mf6Entry mf6_entry(const Run &run, int i);
 
 // Opens the named files (replacing older ones) and writes what precedes
 // the first period: the TDIS header for nper periods up to its period
-// lines, the RCH and WEL options and the WEL MAXBOUND (the active cells,
-// at least 1 and at most MAXWEL, so no period can exceed it), and the whole
-// package list, which is closed at once. Ends the run naming the file when
-// one cannot be opened or written. Does nothing without MF6.
+// lines, the RCH options, the WEL options and MAXBOUND (NSTATE lines for
+// each active cell, at least 1 and at most NSTATE x MAXWEL, so no period can
+// exceed it), and the whole package list and observation file, which are
+// closed at once. SAVE_FLOWS goes to the RCH packages when IRCHCB is not 0
+// and to WEL when IWELCB is not 0. Ends the run naming the file when one
+// cannot be opened or written. Does nothing without MF6.
 void mf6_open(Run &run, int nper);
 
 // Starts the next period: counts it (run.mf6period) and writes its TDIS
-// line, length periodlen seconds, one time step. Does not allocate.
+// line, length periodlen seconds (in days with DAYS), one time step. Does
+// not allocate.
 void mf6_period(Run &run, int periodlen);
 
 // The start of the current period's RCH block: a comment with the period
-// label, BEGIN PERIOD, RECHARGE and the control line INTERNAL FACTOR s1 IPRN
-// -1, s1 with the digits of the MODFLOW-2005 control record (1PE15.8).
+// label, BEGIN PERIOD, in the first period the IRCH array when the run has
+// an IRCH grid, RECHARGE and the control line INTERNAL FACTOR s1 IPRN -1,
+// s1 with the digits of the MODFLOW-2005 control record (1PE15.8), times
+// 86400 exactly with DAYS.
 void mf6_rch_begin(const Run &run, OutFile &f, std::string_view label,
                    double s1);
 
@@ -63,17 +94,19 @@ void mf6_rch_begin(const Run &run, OutFile &f, std::string_view label,
 // the same records with a blank before every field. Does not allocate.
 void mf6_rch_row(OutFile &f, std::string_view text);
 
-// END PERIOD of an RCH block.
+// END PERIOD of an RCH block and the blank line FloPy needs between blocks.
 void mf6_end_block(OutFile &f);
 
-// BEGIN PERIOD of the current period's WEL block.
-void mf6_wel_begin(Run &run);
-
-// The end of the current period's WEL block: a comment with the period
-// label, the number of wells on cells with IBOUND 0, which the caller left
-// out of the block (MODFLOW 6 refuses them, MODFLOW-2005 ignores them), and
-// their total rate in cubic feet per second; then END PERIOD.
-void mf6_wel_end(Run &run, std::string_view label, int left, double rate);
+// The current period's WEL block, from the period's pumping (run.q[0], acre-
+// feet) and the states' shares (run.mf6pump); s2 turns acre-feet into cubic
+// feet per second. A well line is layer (WELLAYER, else 1), row, column,
+// rate (the MODFLOW-2005 text; times 86400 exactly with DAYS) and the
+// boundname of its state (co, ks, ne). A cell pumped by several states gets
+// one line per state, each with that state's rate, so that the states'
+// flows add up in MODFLOW 6's budget. Wells on cells with IBOUND 0 are left
+// out (MODFLOW 6 refuses them, MODFLOW-2005 ignores them): a comment at the
+// end of the block counts them and sums their rate. Does not allocate.
+void mf6_wel_period(Run &run, std::string_view label, double s2);
 
 // After the last period of a complete run: ends the TDIS period lines and
 // closes every file, ending the run naming a file that lost a write. A run

@@ -28,10 +28,6 @@ constexpr double RCH_MIN = -99.999995; // last double that still prints
 
 bool fits_rch(double v) { return v < RCH_MAX && v >= RCH_MIN; }
 
-// Room for a widened well rate: the integer digits of the largest double,
-// sign, point, six decimals and the leading blank.
-constexpr int WELL_RATE_MAX = 330;
-
 // Adds factor * src into a period component and into a state's sum in one
 // pass; the same operations as two separate accumulations. A fresh
 // component (no grid added yet) is taken as +0.0 everywhere without being
@@ -172,6 +168,10 @@ void period(Run &run, const CellArray &r, std::string_view label,
   auto &q = run.q;
   CellArray &rb = run.readbuf;
 
+  // The MODFLOW 6 files are open from before the first period to the end
+  // of a run that asked for them.
+  const bool mf6 = run.mf6[MF6_TDIS].is_open();
+
   // Pumping and the three irrigation components start at zero: each is
   // zeroed by its first grid, or below when no grid came.
   std::array<bool, 5> fresh{true, false, true, true, true};
@@ -194,11 +194,17 @@ void period(Run &run, const CellArray &r, std::string_view label,
       }
       if (run.mifound[k])
         add2(q[0], fresh[0], run.sums[MI].slice[s], yf, run.migrid[k]);
-      if (readstate(run, rb, k, PMP, part))
+      const bool pmp = readstate(run, rb, k, PMP, part);
+      if (pmp)
         add2(q[0], fresh[0], run.sums[PMP].slice[s], 1.0, rb);
+      if (mf6)
+        mf6_state_pumping(run, k, run.mifound[k] ? &run.migrid[k] : nullptr, yf,
+                          pmp ? &rb : nullptr);
       if (readstate(run, rb, k, RCG, part))
         add2(q[2], fresh[2], run.sums[RCG].slice[s], 1.0, rb);
     }
+    if (mf6 && run.pumpflag[k] == 0)
+      mf6_state_pumping(run, k, nullptr, yf, nullptr);
     // Surface-water and commingled returns inside the mound are taken by the
     // mound itself, not recharged through the model.
     if (readstate(run, rb, k, RCS, part))
@@ -228,9 +234,6 @@ void period(Run &run, const CellArray &r, std::string_view label,
     const auto res = std::to_chars(n, n + sizeof n, run.nrch);
     endrun(msg::RECHARGE_TOO_MANY, {n, std::size_t(res.ptr - n)});
   }
-  // The MODFLOW 6 files are open from before the first period to the end
-  // of a run that asked for them.
-  const bool mf6 = run.mf6[MF6_TDIS].is_open();
   if (mf6)
     mf6_period(run, periodlen);
   if (run.nrch == 1)
@@ -265,16 +268,8 @@ void period(Run &run, const CellArray &r, std::string_view label,
   p = fmt::a(p, label);
   *p++ = '\n';
   wel.commit(p);
-  // MODFLOW 6 reads the same well lines (fields apart by blanks), but
-  // refuses wells on cells outside the model.
-  OutFile *m6 = mf6 ? &run.mf6[MF6_WEL] : nullptr;
-  if (m6)
-    mf6_wel_begin(run);
-  int left = 0;       // wells on cells with IBOUND 0: left out of m6
-  double leftq = 0.0; // and their total rate
   for (int row = 1; row <= NROW; ++row) {
     const double *q0 = q[0].data() + cell(1, row);
-    const std::int32_t *ib = run.ibound.data() + cell(1, row);
     for (int c = 1; c <= NCOL; ++c) {
       if (q0[c - 1] == 0.0)
         continue;
@@ -284,17 +279,11 @@ void period(Run &run, const CellArray &r, std::string_view label,
       p = fmt::i(p, c, 4);
       p = put_rate(p, -q0[c - 1] * s2);
       *p++ = '\n';
-      if (m6 && ib[c - 1] != 0) {
-        m6->write({out, std::size_t(p - out)});
-      } else if (m6) {
-        ++left;
-        leftq += -q0[c - 1] * s2;
-      }
       wel.commit(p);
     }
   }
-  if (m6)
-    mf6_wel_end(run, label, left, leftq);
+  if (mf6)
+    mf6_wel_period(run, label, s2);
 
   for (int k = 0; k < run.nrch; ++k)
     flush_or_end(run.rch[k]);

@@ -9,6 +9,7 @@
 #include "budget.h"
 #include "inputs.h"
 #include "messages.h"
+#include "mf6.h"
 #include "run.h"
 #include "tables.h"
 #include "utl.h"
@@ -111,15 +112,64 @@ void kw_iwelcb(Run &run, std::string_view line) {
     error(msg::IWELCB_BAD);
 }
 
+// The options after the MF6 base, any order, each at most once: DAYS,
+// PREFIX p, IRCH file, WELLAYER file. A word that is none of them, one given
+// twice or one without its value ends the run: without it the files would
+// be in other units, names or layers than asked. A layer grid is read at
+// once; it is checked against IBOUND once every setting is read.
+void read_mf6_options(Run &run, std::string_view line) {
+  Mf6Options &o = run.mf6opt;
+  o = Mf6Options{};
+  run.mf6irch.fill(1);
+  run.mf6layer.fill(1);
+  struct Option {
+    std::string_view word;
+    Word *value; // the word after it (none for DAYS)
+  };
+  const std::array<Option, 4> options{{{"DAYS", nullptr},
+                                       {"PREFIX", &o.prefix},
+                                       {"IRCH", &o.irch},
+                                       {"WELLAYER", &o.wellayer}}};
+  std::array<bool, options.size()> seen{};
+  Word w;
+  while (!eol(line, run.linepos)) {
+    next_word(run, line, w);
+    Word key = w;
+    uppercase(std::span<char>(key.c, WORDLEN));
+    std::size_t k = 0;
+    while (k < options.size() && options[k].word != key.trimmed())
+      ++k;
+    if (k == options.size())
+      endrun(msg::MF6_OPTION_UNKNOWN, w.trimmed());
+    if (seen[k])
+      endrun(msg::MF6_OPTION_TWICE, options[k].word);
+    seen[k] = true;
+    if (options[k].value == nullptr) {
+      o.days = true;
+      continue;
+    }
+    if (!next_output(run, line, *options[k].value, WORDLEN) ||
+        options[k].value->blank())
+      endrun(msg::MF6_OPTION_VALUE, options[k].word);
+  }
+  if (!o.irch.blank())
+    mf6_read_layers(run, o.irch.trimmed(), run.mf6irch);
+  if (!o.wellayer.blank())
+    mf6_read_layers(run, o.wellayer.trimmed(), run.mf6layer);
+}
+
 // The MODFLOW 6 files' names start with the base word; a base that ends in
-// a slash would name hidden files (".tdis") and is refused.
+// a slash would name hidden files (".tdis") and is refused, one longer than
+// a file name ends the run as a cut WELL name does.
 void kw_mf6(Run &run, std::string_view line) {
   Word w;
-  if (!next_word(run, line, w) || w.blank() || w.trimmed().back() == '/') {
+  if (!next_output(run, line, w, WORDLEN) || w.blank() ||
+      w.trimmed().back() == '/') {
     error(msg::MF6_READ, line);
     return;
   }
   run.mf6base = w;
+  read_mf6_options(run, line);
 }
 
 void kw_annpump(Run &run, std::string_view) { run.annpump = 1; }
