@@ -54,9 +54,10 @@ struct PackageName {
 };
 
 // A decimal number's text times 86400, exactly: the digits multiplied in
-// decimal, as many decimals as before, the exponent part ("E-09") kept.
-// Leading blanks are dropped. The text has at most WELL_RATE_MAX
-// characters.
+// decimal. Without an exponent as many decimals as before (-0.302748 ->
+// -26157.427200); with one, one digit before the point and no trailing
+// zeros (3.11131023E-08 -> 2.688172038720E-03). Leading blanks are dropped.
+// The text has at most WELL_RATE_MAX characters.
 char *per_day(char *out, std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ')
@@ -85,19 +86,47 @@ char *per_day(char *out, std::string_view text) {
     d[k] = char(v % 10);
     carry = v / 10;
   }
+  char *p = out;
+  if (neg)
+    *p++ = '-';
+  if (i < text.size()) {
+    // With an exponent: one digit before the point, no trailing zeros.
+    int e = 0;
+    const bool eneg = i + 1 < text.size() && text[i + 1] == '-';
+    for (std::size_t k = i + 1; k < text.size(); ++k)
+      if (text[k] >= '0' && text[k] <= '9')
+        e = e * 10 + (text[k] - '0');
+    std::size_t lead = 0, last = nd;
+    while (lead + 1 < nd && d[lead] == 0)
+      ++lead;
+    while (last > lead + 2 && d[last - 1] == 0)
+      --last;
+    e = (eneg ? -e : e) + int(nd - 1 - lead) - int(decimals);
+    *p++ = char('0' + d[lead]);
+    *p++ = '.';
+    for (std::size_t k = lead + 1; k < last; ++k)
+      *p++ = char('0' + d[k]);
+    if (last == lead + 1)
+      *p++ = '0';
+    *p++ = 'E';
+    *p++ = e < 0 ? '-' : '+';
+    e = e < 0 ? -e : e;
+    if (e >= 100)
+      *p++ = char('0' + e / 100);
+    *p++ = char('0' + e / 10 % 10);
+    *p++ = char('0' + e % 10);
+    return p;
+  }
   const std::size_t whole = nd - decimals;
   std::size_t first = 0;
   while (first + 1 < whole && d[first] == 0)
     ++first;
-  char *p = out;
-  if (neg)
-    *p++ = '-';
   for (std::size_t k = first; k < nd; ++k) {
     if (k == whole)
       *p++ = '.';
     *p++ = char('0' + d[k]);
   }
-  return fmt::a(p, text.substr(i));
+  return p;
 }
 
 // The integer in as many columns as it needs.
