@@ -317,6 +317,8 @@ inline constexpr M CAN_BE_CREATED = "can be created";
 inline constexpr M MF6_OPTION_UNKNOWN =
     "Unknown word on the MF6 line (the options are DAYS, PREFIX p, IRCH file "
     "and WELLAYER file): ";
+inline constexpr M USE_MF6_IRCH = "MF6 IRCH grid";
+inline constexpr M USE_MF6_WELLAYER = "MF6 WELLAYER grid";
 inline constexpr M MF6_OPTION_TWICE = "MF6 option given twice: ";
 inline constexpr M MF6_OPTION_VALUE = "MF6 option without its value: ";
 inline constexpr M MF6_PREFIX_LONG =

@@ -88,13 +88,13 @@ void mf6_state_pumping(Run &run, int k, const CellArray *mi, double yf,
     w.fill(0.0);
     return;
   }
-  if (mi != nullptr)
+  if (mi != nullptr && pmp != nullptr)
+    for (int i = 0; i < NCELL; ++i)
+      w[i] = 1.0 * (*pmp)[i] + (yf * (*mi)[i] + 0.0);
+  else if (mi != nullptr)
     for (int i = 0; i < NCELL; ++i)
       w[i] = yf * (*mi)[i] + 0.0;
-  if (pmp != nullptr && mi != nullptr)
-    for (int i = 0; i < NCELL; ++i)
-      w[i] = 1.0 * (*pmp)[i] + w[i];
-  else if (pmp != nullptr)
+  else
     for (int i = 0; i < NCELL; ++i)
       w[i] = 1.0 * (*pmp)[i] + 0.0;
 }

@@ -229,9 +229,11 @@ void two_uses(Stopper &stop, std::string_view name1, std::string_view use1,
   stop.stop(msg::FILE_TWO_USES, t.view());
 }
 
-// The named files of the run: inputs first, then outputs.
+// The named files of the run: inputs first, then outputs. Besides the
+// uses: the two MF6 layer grids, the WEL, RCH and report files and the two
+// sub-area files.
 struct NamedFiles {
-  std::array<Named, NFILEUSE + MAXRCH + 4 + MF6FILES> f;
+  std::array<Named, NFILEUSE + 2 + MAXRCH + 4 + MF6FILES> f;
   int n = 0, ninputs = 0;
   void add(std::string_view use, int number, std::string_view name) {
     const std::size_t k = std::size_t(length0(name));
@@ -254,6 +256,8 @@ void check_files(Run &run, Stopper &stop) {
   for (int u = 0; u < NINPUTUSE; ++u)
     if (run.usedname[std::size_t(u)].trimmed() != "*")
       nf.add(msg::USE_NAMES[u], 0, run.usedname[std::size_t(u)].full());
+  nf.add(msg::USE_MF6_IRCH, 0, run.mf6opt.irch.full());
+  nf.add(msg::USE_MF6_WELLAYER, 0, run.mf6opt.wellayer.full());
   nf.ninputs = nf.n;
   nf.add(msg::USE_WELL, 0, run.wellname.full());
   for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)

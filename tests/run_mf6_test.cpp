@@ -408,6 +408,15 @@ TEST_F(Mf6, Mf6OptionsAndLayerGrids) {
       EXPECT_EQ(count_of(err, r.message), 1) << err;
     EXPECT_EQ(fs::exists("g/out/m.tdis"), r.status == 0);
   }
+  // A layer grid is an input: an MF6 file of the same name would destroy it.
+  write_file("g/out/m.tdis", ones);
+  write_file("g/quon.par", par + "MF6 out/m IRCH out/m.tdis\n");
+  EXPECT_EQ(shell("cd g && " + PROG + " quon.par > /dev/null 2> err.txt"), 1);
+  EXPECT_EQ(count_of(read_file("g/err.txt"),
+                     "out/m.tdis (MF6 IRCH grid and MF6 TDIS file)"),
+            1)
+      << read_file("g/err.txt");
+  EXPECT_EQ(read_file("g/out/m.tdis"), ones);
   // DAYS: 31 days a period, FACTOR and rates the seconds' digits x 86400.
   write_file("g/quon.par", par + "MF6 out/m DAYS\n");
   ASSERT_EQ(shell("cd g && " + PROG + " quon.par 2>/dev/null"), 0);
