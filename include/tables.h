@@ -86,10 +86,14 @@ struct Run {
   std::array<OutFile, MF6FILES> mf6;
   int mf6period = 0;
   // The layer of each cell's recharge and wells (IRCH and WELLAYER grids;
-  // all 1 without them), and each state's pumping of the current period in
-  // acre-feet, kept apart for the wells' state names.
+  // all 1 without them). For the wells' state names, each state's pumping
+  // grid of the current period (acre-feet), whether the state had it and
+  // its municipal grid (mf6mi, mf6pmp), and the period's share of a year of
+  // municipal pumping.
   ZoneGrid mf6irch{}, mf6layer{};
   std::array<CellArray, NSTATE> mf6pump{};
+  std::array<bool, NSTATE> mf6mi{}, mf6pmp{};
+  double mf6yf = 0.0;
   // The "node,row,col," text that starts each line of the annual pumping
   // tables, the same every year: formed by the first table of the run.
   static constexpr std::size_t ANNPREFIX = 3 * 6;

@@ -432,19 +432,22 @@ void mf6_wel_period(Run &run, std::string_view label, double s2) {
       leftq += -q0[i] * s2;
       continue;
     }
+    std::array<double, NSTATE> w;
     int states = 0, last = 0;
-    for (int k = 0; k < NSTATE; ++k)
-      if (run.mf6pump[std::size_t(k)][i] != 0.0) {
+    for (int k = 0; k < NSTATE; ++k) {
+      w[std::size_t(k)] = mf6_state_rate(run, k, i);
+      if (w[std::size_t(k)] != 0.0) {
         ++states;
         last = k;
       }
+    }
     if (states <= 1) {
       put(i, q0[i], last);
       continue;
     }
     for (int k = 0; k < NSTATE; ++k)
-      if (run.mf6pump[std::size_t(k)][i] != 0.0)
-        put(i, run.mf6pump[std::size_t(k)][i], k);
+      if (w[std::size_t(k)] != 0.0)
+        put(i, w[std::size_t(k)], k);
   }
   char *out = f.reserve(512);
   char *p = fmt::a(out, "  # ");

@@ -48,13 +48,14 @@ void mf6_read_layers(Run &run, std::string_view file, ZoneGrid &grid);
 // below 1 (IRCH writes 1 there).
 void mf6_check_layers(const Run &run);
 
-// Keeps state k's pumping of the period (acre-feet per cell) for the well
-// lines' state names: the municipal grid mi times yf, plus the period's
-// pumping grid pmp, either absent (nullptr). The same operations in the same
-// order as the period's sum over the states, so a cell pumped by one state
-// alone gets the rate of the MODFLOW-2005 line to the last bit.
-void mf6_state_pumping(Run &run, int k, const CellArray *mi, double yf,
-                       const CellArray *pmp);
+// Notes for the well lines' state names which of state k's pumping grids
+// the period has: its municipal grid (run.migrid, times yf, the period's
+// share of the year) when mi, its pumping grid (read into run.mf6pump[k])
+// when pmp. Does not allocate.
+void mf6_state_pumping(Run &run, int k, bool mi, double yf, bool pmp);
+
+// State k's pumping of cell i (0-based) in the current period, acre-feet.
+double mf6_state_rate(const Run &run, int k, int i);
 
 // File i (0 <= i < MF6FILES) as the checks of the outputs name it: its use
 // ("MF6 RCH file"), its number among several RCH files (else 0) and its
@@ -98,7 +99,7 @@ void mf6_rch_row(OutFile &f, std::string_view text);
 void mf6_end_block(OutFile &f);
 
 // The current period's WEL block, from the period's pumping (run.q[0], acre-
-// feet) and the states' shares (run.mf6pump); s2 turns acre-feet into cubic
+// feet) and the states' shares (mf6_state_rate); s2 turns acre-feet into cubic
 // feet per second. A well line is layer (WELLAYER, else 1), row, column,
 // rate (the MODFLOW-2005 text; times 86400 exactly with DAYS) and the
 // boundname of its state (co, ks, ne). A cell pumped by several states gets

@@ -1,5 +1,5 @@
 // mf6grid.cpp - the cell grids of the MODFLOW 6 files: the layer grids of
-// the MF6 options IRCH and WELLAYER, and each state's share of a period's
+// the MF6 options IRCH and WELLAYER, and each state's share of a cell's
 // pumping, which names the state of every well line.
 
 #include <string_view>
@@ -79,24 +79,18 @@ void mf6_check_layers(const Run &run) {
   }
 }
 
-void mf6_state_pumping(Run &run, int k, const CellArray *mi, double yf,
-                       const CellArray *pmp) {
+void mf6_state_pumping(Run &run, int k, bool mi, double yf, bool pmp) {
+  run.mf6mi[std::size_t(k)] = mi;
+  run.mf6pmp[std::size_t(k)] = pmp;
+  run.mf6yf = yf;
+}
+
+double mf6_state_rate(const Run &run, int k, int i) {
   // The same operations, in the same order, as the period's pumping sum, so
   // that a cell pumped by one state alone has its rate to the last bit.
-  CellArray &w = run.mf6pump[std::size_t(k)];
-  if (mi == nullptr && pmp == nullptr) {
-    w.fill(0.0);
-    return;
-  }
-  if (mi != nullptr && pmp != nullptr)
-    for (int i = 0; i < NCELL; ++i)
-      w[i] = 1.0 * (*pmp)[i] + (yf * (*mi)[i] + 0.0);
-  else if (mi != nullptr)
-    for (int i = 0; i < NCELL; ++i)
-      w[i] = yf * (*mi)[i] + 0.0;
-  else
-    for (int i = 0; i < NCELL; ++i)
-      w[i] = 1.0 * (*pmp)[i] + 0.0;
+  const std::size_t s = std::size_t(k);
+  const double mi = run.mf6mi[s] ? run.mf6yf * run.migrid[s][i] + 0.0 : 0.0;
+  return run.mf6pmp[s] ? 1.0 * run.mf6pump[s][i] + mi : mi;
 }
 
 } // namespace quon

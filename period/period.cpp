@@ -194,17 +194,19 @@ void period(Run &run, const CellArray &r, std::string_view label,
       }
       if (run.mifound[k])
         add2(q[0], fresh[0], run.sums[MI].slice[s], yf, run.migrid[k]);
-      const bool pmp = readstate(run, rb, k, PMP, part);
+      // With MF6 each state's pumping grid is kept for the wells' state
+      // names.
+      CellArray &pb = mf6 ? run.mf6pump[std::size_t(k)] : rb;
+      const bool pmp = readstate(run, pb, k, PMP, part);
       if (pmp)
-        add2(q[0], fresh[0], run.sums[PMP].slice[s], 1.0, rb);
+        add2(q[0], fresh[0], run.sums[PMP].slice[s], 1.0, pb);
       if (mf6)
-        mf6_state_pumping(run, k, run.mifound[k] ? &run.migrid[k] : nullptr, yf,
-                          pmp ? &rb : nullptr);
+        mf6_state_pumping(run, k, run.mifound[k], yf, pmp);
       if (readstate(run, rb, k, RCG, part))
         add2(q[2], fresh[2], run.sums[RCG].slice[s], 1.0, rb);
     }
     if (mf6 && run.pumpflag[k] == 0)
-      mf6_state_pumping(run, k, nullptr, yf, nullptr);
+      mf6_state_pumping(run, k, false, yf, false);
     // Surface-water and commingled returns inside the mound are taken by the
     // mound itself, not recharged through the model.
     if (readstate(run, rb, k, RCS, part))
