@@ -125,6 +125,27 @@ def test_flopy_reads_every_period(own_simulation, seconds):
 
 
 
+def test_flopy_reads_the_layers_and_days(days):
+    """IRCH in every RCH package and the wells' layers as the grid has
+    them; the time unit."""
+    flopy = flopy_module()
+    assert quon_mf6(days)[0] == 0
+    sim = flopy.mf6.MFSimulation.load(sim_ws=str(days / "mf6"),
+                                      verbosity_level=0)
+    assert sim.get_package("tdis").time_units.get_data() == "days"
+    model = sim.get_model()
+    want = np.ones((rd.NROW, rd.NCOL), int)
+    want[HOLE] = 2
+    for name in PACKAGES:
+        irch = model.get_package(f"p_{name.lower()}").irch.get_data(key=0)
+        assert (irch + 1 == want).all(), name
+    wells = model.get_package("p_wel").stress_period_data.get_data()
+    assert len(wells) == 13
+    for block in wells.values():
+        for (lay, r, c), q, state in block:
+            assert lay + 1 == want[r, c] and state in ("co", "ks", "ne")
+
+
 def test_flopy_round_trip(tmp_path, own_runs):
     """Loaded, written elsewhere by FloPy and run: the same budgets."""
     flopy = flopy_module()

@@ -289,9 +289,12 @@ class QuonRun:
                     self.options[key] = rest.pop(0) if key != "DAYS" and \
                         rest else True
         self.packages = self.base + ".packages"
-        self.tdis = self.rch = self.wel = self.obs = None
+        self.tdis = self.wel = self.obs = None
         self.rch, self.sto = [], []
         section = None
+        if not os.path.exists(self.packages):
+            fail(self.packages, "no such file: run quon with this parameter "
+                 "file first")
         for line in read_text(self.packages).splitlines():
             if line.startswith("#"):
                 section = ("tdis" if "TIMING" in line else
