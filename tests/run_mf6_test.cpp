@@ -404,8 +404,9 @@ TEST_F(Mf6, Mf6OptionsAndLayerGrids) {
     EXPECT_EQ(shell("cd g && " + PROG + " quon.par > /dev/null 2> err.txt"),
               r.status);
     const std::string err = read_file("g/err.txt");
-    if (!r.message.empty())
+    if (!r.message.empty()) {
       EXPECT_EQ(count_of(err, r.message), 1) << err;
+    }
     EXPECT_EQ(fs::exists("g/out/m.tdis"), r.status == 0);
   }
   // A layer grid is an input: an MF6 file of the same name would destroy it.
