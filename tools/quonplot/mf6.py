@@ -825,9 +825,13 @@ def compare(run, folder, csvname, idomain, held):
 
 
 def main(argv):
-    ap = Usage(prog=TOOL, description=__doc__.split("\n\n")[0])
-    ap.add_argument("rundir", metavar="RUNDIR")
-    ap.add_argument("--par", help="parameter file (default RUNDIR/quon.par)")
+    ap = Usage(prog=TOOL, description="quon's MODFLOW 6 files (a run with "
+               "MF6 base) in a simulation of their own or, with --into, in "
+               "an existing one; with --mf6, mf6's budget of them checked "
+               "against quon's MODFLOW-2005 files. See quon-mf6(1).")
+    ap.add_argument("rundir", metavar="RUNDIR", help="the quon run's folder")
+    ap.add_argument("--par", metavar="FILE",
+                    help="parameter file (default RUNDIR/quon.par)")
     ap.add_argument("--into", metavar="SIMDIR",
                     help="put quon's packages into this simulation")
     ap.add_argument("--model", metavar="NAME",
