@@ -1,6 +1,7 @@
-// mf6.cpp - the MODFLOW 6 files of a run: their names, their headers, the
-// period blocks around the records period() formats once for both models,
-// and their end.
+// mf6.cpp - the MODFLOW 6 files of a run: their names, their headers and
+// options, the RCH blocks around the array rows period() formats once for
+// both models, the WEL blocks with their layers and state names, the
+// observation file, the package list, and their end.
 
 #include "mf6.h"
 
