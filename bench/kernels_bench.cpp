@@ -11,12 +11,11 @@
 
 #include "fmt.h"
 #include "inputs.h"
-#include "io.h"
 #include "krige.h"
 #include "mf6.h"
 #include "period.h"
+#include "readreal.h"
 #include "tables.h"
-#include "utl.h"
 
 namespace {
 

@@ -6,10 +6,9 @@
 #include <cmath>
 
 #include "../text/fmt.h"
-#include "../text/io.h"
-#include "../text/utl.h"
 #include "budget.h"
 #include "messages.h"
+#include "reporters.h"
 #include "tables.h"
 
 namespace quon {

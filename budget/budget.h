@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "quon.h"
+#include "writer.h"
 
 namespace quon {
 struct Run;
@@ -20,5 +21,10 @@ void budget(Run &run, std::string_view label, const CellArray &rech);
 
 // As budget, plus the sub-area rows of the two sub-area files.
 void budget2(Run &run, std::string_view label, const CellArray &rech);
+
+// The writers of this folder (objects of static storage): fort.2's budget
+// table, and the sub-area files.
+Writer &report_writer();
+Writer &subarea_writer();
 
 } // namespace quon

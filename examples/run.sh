@@ -2,35 +2,53 @@
 # run.sh - makes a small example run folder with the scenario generator and
 # runs quon in it: 2 steady years, 3 transient years, 24 stations, drift
 # order 1, four RCH files; then, when Debian's Python has matplotlib, makes
-# the run's picture report in examples/run/report. Builds nothing: build
-# quon first. Exits with quon's status.
+# the run's picture report in the run folder's report/. Builds nothing.
+# Exits with quon's status.
 #
-# Usage: examples/run.sh [--no-run] [build dir [run folder]]
-#   --no-run: only write the input files (examples/pestpp/setup.sh)
+# In a checkout it runs the programs of a build folder (build quon and
+# gen_scenario first):
+#   examples/run.sh [--no-run] [build dir [run folder]]
 #   build dir: default build; both relative to the checkout
-#   run folder: default examples/run; replaced as a whole, so it must be
-#   missing, empty or an earlier run folder (one holding quon.par)
+#   run folder: default examples/run
+# Installed (share/doc/quon/examples/run.sh) it runs the installed quon,
+# quon-gen-scenario and quon-plot of the bin/ beside share/:
+#   bash /usr/share/doc/quon/examples/run.sh [--no-run] [run folder]
+#   run folder: default quon-example, relative to the current folder
+# --no-run: only write the input files (examples/pestpp/setup.sh)
+# The run folder is replaced as a whole, so it must be missing, empty or an
+# earlier run folder (one holding quon.par).
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 norun=0
 if [ "${1:-}" = --no-run ]; then
   norun=1
   shift
 fi
-build=${1:-build}
-case $build in /*) ;; *) build=$top/$build ;; esac
-gen=$build/tools/gen_scenario
-quon=$build/quon
+absolute() { case $2 in /*) echo "$2" ;; *) echo "$1/$2" ;; esac }
+if [ -f "$here/../CMakeLists.txt" ]; then
+  top=$(cd "$here/.." && pwd)
+  build=$(absolute "$top" "${1:-build}")
+  gen=$build/tools/gen_scenario
+  quon=$build/quon
+  plot=$top/tools/quon-plot
+  run=$(absolute "$top" "${2:-examples/run}")
+  hint="build first, e.g.
+  cmake -S $top -B $build -G Ninja && ninja -C $build quon gen_scenario"
+else
+  bin=$here/../../../../bin
+  gen=$bin/quon-gen-scenario
+  quon=$bin/quon
+  plot=$bin/quon-plot
+  run=$(absolute "$(pwd)" "${1:-quon-example}")
+  hint="install the quon package"
+fi
 for exe in "$gen" "$quon"; do
   if [ ! -x "$exe" ]; then
-    echo "run.sh: $exe not found; build first, e.g." >&2
-    echo "  cmake -S $top -B $build -G Ninja && ninja -C $build quon gen_scenario" >&2
+    echo "run.sh: $exe not found; $hint" >&2
     exit 1
   fi
 done
 
-run=${2:-$top/examples/run}
-case $run in /*) ;; *) run=$top/$run ;; esac
 if [ -d "$run" ] && [ -n "$(ls -A "$run")" ] && [ ! -f "$run/quon.par" ]; then
   echo "run.sh: $run is neither empty nor a run folder; not replacing it" >&2
   exit 1
@@ -53,11 +71,11 @@ echo
 echo "== Budget table (fort.2), first columns"
 cut -c1-85 fort.2
 echo
-echo "== Pictures (tools/quon-plot report)"
+echo "== Pictures (quon-plot report)"
 if [ "$status" -ne 0 ]; then
   echo "no report: quon ended with status $status"
 elif /usr/bin/python3 -c "import matplotlib, numpy" 2>/dev/null; then
-  "$top/tools/quon-plot" report "$run" -o "$run/report" ||
+  "$plot" report "$run" -o "$run/report" ||
     echo "run.sh: the report failed (quon's run itself ended normally)" >&2
 else
   echo "no report: /usr/bin/python3 has no matplotlib (apt-get install python3-matplotlib)"

@@ -62,6 +62,8 @@ inline constexpr M USE_NAMES[] = {"parameter file",
                                   "XFACTOR grid",
                                   "STATIONS location file",
                                   "STATIONS precipitation file",
+                                  "MF6 IRCH grid",
+                                  "MF6 WELLAYER grid",
                                   "FUNCTION table file",
                                   "TERRAIN plot file"};
 inline constexpr M USE_WELL = "WELL file";
@@ -317,8 +319,6 @@ inline constexpr M CAN_BE_CREATED = "can be created";
 inline constexpr M MF6_OPTION_UNKNOWN =
     "Unknown word on the MF6 line (the options are DAYS, PREFIX p, IRCH file "
     "and WELLAYER file): ";
-inline constexpr M USE_MF6_IRCH = "MF6 IRCH grid";
-inline constexpr M USE_MF6_WELLAYER = "MF6 WELLAYER grid";
 inline constexpr M MF6_OPTION_TWICE = "MF6 option given twice: ";
 inline constexpr M MF6_OPTION_VALUE = "MF6 option without its value: ";
 inline constexpr M MF6_PREFIX_LONG =
@@ -332,5 +332,80 @@ inline constexpr M MF6_LAYERS_WORD =
     "MF6 layer grid value is not a whole number: ";
 inline constexpr M MF6_LAYERS_LOW =
     "MF6 layer grid value below 1 at a cell with IBOUND not 0: ";
+// ---- Text cell arrays: a slash that cuts a row short ------------------------
+// The list-directed rule ends a row at a slash and leaves the rest of the row
+// unread: reported once per file with the file, the row and the column of the
+// first value left out.
+inline constexpr M SLASH_CUTS_ROW =
+    "A slash ends a row of a cell array file before its last value, the "
+    "values after it are not read: ";
+
+// ---- Locks on the outputs ---------------------------------------------------
+inline constexpr M OUTPUT_LOCKED =
+    "Another quon run is writing this output; this run would mix its records "
+    "into it and is ended: ";
+inline constexpr M OUTPUT_LOCK_FAILED =
+    "The output cannot be locked against a second run at the same time: ";
+
+// The details of the settings checks, the --check inventory and the summary:
+// each "{}" takes a value (run/say.h).
+inline constexpr M STATION_AT = "{} at {} {}";
+inline constexpr M STATIONS_TOO_FEW = "{} read, {} needed for drift order {}";
+inline constexpr M STATIONS_LAYOUT =
+    "drift order {} with these {} stations (on one straight line, or on one "
+    "curve of the drift's order)";
+inline constexpr M TWO_NAMES = "{} and {}";
+inline constexpr M YEAR_LISTED = "{} ";
+inline constexpr M YEARS_MISSING_ONE = "(1 year)";
+inline constexpr M YEARS_MISSING = "({} years)";
+inline constexpr M PRECIP_NO_YEAR_LINE = "{}{}{}";
+inline constexpr M TERRAIN_SAME_PLACE = "locations {} and {} at {} {}";
+inline constexpr M TWO_NUMBERS = "{} {}";
+inline constexpr M STATE_FOLDER_NAMED = "{} {}";
+inline constexpr M WOULD_END = "  would end the run: {}";
+inline constexpr M TWO_USES_ONE_NAME = "{} ({} and {})";
+inline constexpr M TWO_USES_TWO_NAMES = "{} ({}) and {} ({})";
+inline constexpr M USE_NUMBERED = "{} {}";
+inline constexpr M FILES_SHOWN = "      {}:";
+inline constexpr M FILE_SHOWN = " {}";
+inline constexpr M FILES_MORE = " (and {} more)";
+inline constexpr M OUTPUT_LINE = "  {} {}: {}";
+inline constexpr M YEARLY_LINE = "  {} {}: {}";
+inline constexpr M YEARLY_SPAN_LINE = "  {} {} to {}: {}";
+inline constexpr M SOME_EXIST_REPLACED =
+    "{} of {} exist and will be replaced, the others can be created";
+inline constexpr M SPAN_STEADY_TRANSIENT =
+    "Span: steady {}-{} (1 period), transient {}-{} ({} periods)";
+inline constexpr M SPAN_STEADY_ONLY =
+    "Span: steady {}-{} (1 period), no transient years";
+inline constexpr M SPAN_TRANSIENT_ONLY =
+    "Span: no steady period, transient {}-{} ({} periods)";
+inline constexpr M SPAN_NONE = "Span: no steady period, no transient years";
+inline constexpr M STATE_FILES_HEAD =
+    "Per-state files of the span: present, missing (count as zeros), "
+    "unreadable";
+inline constexpr M STATE_FILES_LINE =
+    "  {} {} {} present, {} missing, {} unreadable";
+inline constexpr M STATE_FILES_MISSING = "missing";
+inline constexpr M STATE_FILES_UNREADABLE = "unreadable";
+inline constexpr M ZONE_GRIDS_HEAD = "Zone grids:";
+inline constexpr M ZONE_GRID_COMPLETE =
+    "  {} {}: rows complete, nothing after the last row";
+inline constexpr M ZONE_GRID_SHAPE =
+    "  {} {}: {} rows shorter than their fields, {} lines after the last row";
+inline constexpr M STATIONS_LINE = "Stations: {} read, drift order {} needs {}";
+inline constexpr M PRECIP_NO_YEARS = "Precipitation file: no data years";
+inline constexpr M PRECIP_YEARS = "Precipitation file: {} years from {} to {}";
+inline constexpr M STATIONS_NONE =
+    "Stations: none (no STATIONS line): no precipitation recharge";
+inline constexpr M OUTPUTS_HEAD = "Outputs:";
+inline constexpr M REPORTS_HEAD = "Reports: {}";
+inline constexpr M REPORTS_MORE = "  (and {} more)";
+inline constexpr M MISSING_KIND_FIRST = " ({}";
+inline constexpr M MISSING_KIND_NEXT = "; {}";
+inline constexpr M MISSING_STATE = " {} {}";
+inline constexpr M MISSING_TOTAL = "{}{})";
+inline constexpr M PERIODS_ONE = "{} period";
+inline constexpr M PERIODS = "{} periods";
 
 } // namespace quon::msg

@@ -7,8 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "../text/io.h"
+#include "files.h"
 #include "quon.h"
+#include "writer.h"
 
 namespace quon {
 
@@ -26,18 +27,20 @@ enum FileUse : int {
   USE_XFACTOR,              // XFACTOR grid
   USE_STATIONLOC,           // station locations
   USE_STATIONPPT,           // station precipitation
+  USE_MF6_IRCH,             // MF6 IRCH layer grid
+  USE_MF6_WELLAYER,         // MF6 WELLAYER layer grid
   NINPUTUSE,                // the uses above are inputs, the ones below outputs
   USE_FUNTABLE = NINPUTUSE, // FUNCTION table file
   USE_TERPLOT,              // TERRAIN plot file
   NFILEUSE
 };
 
-// The options of the MF6 line after its base word (period/mf6.h).
+// The options of the MF6 line after its base word (period/mf6.h); its
+// layer grids are inputs named in Run::usedname (USE_MF6_IRCH,
+// USE_MF6_WELLAYER).
 struct Mf6Options {
   bool days = false; // TIME_UNITS days: lengths, FACTORs and rates per day
   Word prefix;       // put before every package name (blank: none)
-  Word irch;         // the recharge layer grid's file (blank: none)
-  Word wellayer;     // the well layer grid's file (blank: none)
 };
 
 struct Run {
@@ -71,6 +74,12 @@ struct Run {
   OutFile side{std::size_t(1) << 16}; // channel 9 and 8 for writing: plot,
                                       // function table, yearly store files
 
+  // ---- Outputs
+  // --------------------------------------------------------------- The run's
+  // writers in order (include/writer.h), built once from the settings; every
+  // output file below belongs to one of them.
+  WriterList writers;
+
   // ---- Model files, open from their header lines to the end ---------------
   OutFile wel;                           // channel 20
   std::array<OutFile, MAXRCH> rch;       // channels 21..24
@@ -86,14 +95,8 @@ struct Run {
   std::array<OutFile, MF6FILES> mf6;
   int mf6period = 0;
   // The layer of each cell's recharge and wells (IRCH and WELLAYER grids;
-  // all 1 without them). For the wells' state names, each state's pumping
-  // grid of the current period (acre-feet), whether the state had it and
-  // its municipal grid (mf6mi, mf6pmp), and the period's share of a year of
-  // municipal pumping.
+  // all 1 without them).
   ZoneGrid mf6irch{}, mf6layer{};
-  std::array<CellArray, NSTATE> mf6pump{};
-  std::array<bool, NSTATE> mf6mi{}, mf6pmp{};
-  double mf6yf = 0.0;
   // The "node,row,col," text that starts each line of the annual pumping
   // tables, the same every year: formed by the first table of the run.
   static constexpr std::size_t ANNPREFIX = 3 * 6;
@@ -147,8 +150,11 @@ struct Run {
   std::array<Name, 3> storenames;
   int nstore = 0;
   int binmode = 0;
+  // The RECHARGE files: nrch_named names given (more than MAXRCH ends the
+  // run in the checks, naming the count), nrch of them kept (at most
+  // MAXRCH), the count every loop over the files takes.
   std::array<Word, MAXRCH> rchnames;
-  int nrch = 0;
+  int nrch = 0, nrch_named = 0;
   Word wellname;
   int irchcb = 0, iwelcb = 0;
   int append = 0, annpump = 0, optmound = 0;
@@ -181,6 +187,9 @@ struct Run {
   // Work grids of the annual evaluation and of the period assembly.
   CellArray area{}, frac{}, ppt{}, readbuf{};
   std::array<CellArray, 5> q{}; // Q0 pumping, Q1..Q4 recharge components
+  // Each state's pumping grid of the current period (its pmp file), kept
+  // for the writers that name the state of a well (PeriodInfo::pmp).
+  std::array<CellArray, NSTATE> pumpgrid{};
 
   // The annual municipal and industrial pumping of each state, kept from the
   // month that read it: every month of the year takes its share of the

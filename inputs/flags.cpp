@@ -5,10 +5,11 @@
 
 #include <cstdint>
 
-#include "../text/io.h"
-#include "../text/utl.h"
+#include "files.h"
 #include "inputs.h"
 #include "messages.h"
+#include "reporters.h"
+#include "utl.h"
 
 namespace quon {
 namespace {

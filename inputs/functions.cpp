@@ -11,8 +11,8 @@
 
 #include "fmt.h"
 #include "inputs.h"
-#include "io.h"
 #include "messages.h"
+#include "reporters.h"
 #include "sidefile.h"
 #include "tables.h"
 #include "utl.h"

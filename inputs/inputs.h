@@ -6,8 +6,9 @@
 #include <span>
 #include <string_view>
 
+#include "files.h"
 #include "quon.h"
-#include "utl.h"
+#include "reporters.h"
 
 namespace quon {
 class InFile;

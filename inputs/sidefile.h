@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-#include "io.h"
+#include "files.h"
 #include "messages.h"
-#include "utl.h"
+#include "reporters.h"
 
 namespace quon {
 

@@ -5,11 +5,11 @@
 
 #include <array>
 
-#include "../text/io.h"
-#include "../text/utl.h"
 #include "inputs.h"
 #include "messages.h"
+#include "reporters.h"
 #include "tables.h"
+#include "utl.h"
 
 namespace quon {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "fmt.h"
 #include "inputs.h"
-#include "io.h"
 #include "krige.h"
 #include "messages.h"
+#include "reporters.h"
 #include "sidefile.h"
 #include "tables.h"
 #include "utl.h"

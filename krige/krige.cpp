@@ -15,7 +15,7 @@
 
 #include "messages.h"
 #include "quon.h"
-#include "utl.h"
+#include "reporters.h"
 
 namespace quon {
 namespace {

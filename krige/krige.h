@@ -8,6 +8,8 @@
 
 #include <span>
 
+#include "quon.h"
+
 namespace quon {
 
 // Factorises a (n x n) in place into L and U of the row-permuted matrix;
@@ -59,5 +61,10 @@ void krigweights_many(std::span<const double> ainv, double x0, double y0,
                       std::span<const double> xp, std::span<const double> yp,
                       std::span<const double> x, std::span<const double> y,
                       int n, int idr, std::span<double> weight) noexcept;
+
+// True when the drift terms of order d (1, then x^k and y^k for k = 1..d)
+// are independent at the first n stations of st, so that the kriging
+// system can be solved. Never allocates.
+bool drift_carried(const StationTable &st, int n, int d);
 
 } // namespace quon

@@ -9,9 +9,10 @@
 #include <cstring>
 
 #include "fmt.h"
-#include "io.h"
 #include "messages.h"
 #include "period.h"
+#include "readreal.h"
+#include "reporters.h"
 #include "tables.h"
 #include "utl.h"
 

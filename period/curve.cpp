@@ -14,8 +14,8 @@
 #include "messages.h"
 
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
-#include "utl.h"
 
 namespace quon {
 namespace {
@@ -222,15 +222,6 @@ void evalcurve(Run &run, CellArray &r, int steady, int year) {
       const double i = binfind(p, grid, fn.v[s][1], fn.rows, &place);
       r[idx] = ((1.0 - f) * d + f * i) * run.terrain[idx];
     }
-
-  if (steady == 0 && run.nstore > 0) {
-    storemonth(run, run.ppt, 1.0, year, run.storedir.full(),
-               run.storenames[0].full());
-    storemonth(run, run.frac, 640.0, year, run.storedir.full(),
-               run.storenames[1].full());
-    storemonth(run, r, 1.0, year, run.storedir.full(),
-               run.storenames[2].full());
-  }
 }
 
 } // namespace quon

@@ -13,8 +13,10 @@
 #include "fmt.h"
 #include "messages.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
-#include "utl.h"
+#include "writer.h"
+#include "writers.h"
 
 namespace quon {
 namespace {
@@ -41,18 +43,6 @@ constexpr std::string_view WEL_NAME = "WEL";
 constexpr std::array<std::string_view, NSTATE> STATE_NAME{"co", "ks", "ne"};
 constexpr std::array<std::string_view, NSTATE> STATE_OBS{"WEL_CO", "WEL_KS",
                                                          "WEL_NE"};
-
-// A package or observation name: the PREFIX and the default name.
-struct PackageName {
-  char c[WORDLEN + 16];
-  std::size_t n;
-  PackageName(const Run &run, std::string_view name) {
-    char *p = fmt::a(c, run.mf6opt.prefix.trimmed());
-    p = fmt::a(p, name);
-    n = std::size_t(p - c);
-  }
-  std::string_view view() const { return {c, n}; }
-};
 
 // A decimal number's text times 86400, exactly: the digits multiplied in
 // decimal. Without an exponent as many decimals as before (-0.302748 ->
@@ -187,11 +177,11 @@ void write_packages(Run &run, int nper) {
   line(f, {"# In mfsim.nam, TIMING block:"});
   line(f, {"  TDIS6  ", last_part(run.mf6names[MF6_TDIS].trimmed())});
   line(f, {"# In the GWF model name file, PACKAGES block:"});
-  for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
+  for (int k = 0; k < run.nrch; ++k)
     line(f, {"  RCH6  ", last_part(run.mf6names[MF6_RCH + k].trimmed()), "  ",
-             PackageName(run, rch_package(run, k).name).view()});
+             Mf6PackageName(run, rch_package(run, k).name).view()});
   line(f, {"  WEL6  ", last_part(run.mf6names[MF6_WEL].trimmed()), "  ",
-           PackageName(run, WEL_NAME).view()});
+           Mf6PackageName(run, WEL_NAME).view()});
   line(f, {"# Observations of the WEL package, named in its OPTIONS block "
            "(every time step the WEL flow of each state's wells to ",
            last_part(run.mf6names[MF6_OBS].trimmed()), ".csv):"});
@@ -205,9 +195,7 @@ void write_packages(Run &run, int nper) {
     begin_period(f, steady ? 2 : 1);
     line(f, {"  TRANSIENT\nEND PERIOD"});
   }
-  const Mf6Name name(f.name());
-  if (!f.close())
-    endrun(msg::CANNOT_WRITE_TO, name.trimmed());
+  close_checked(f);
 }
 
 // The IRCH array of the first RCH block: the layer of each cell's
@@ -230,6 +218,12 @@ void write_irch(const Run &run, OutFile &f) {
 
 } // namespace
 
+Mf6PackageName::Mf6PackageName(const Run &run, std::string_view name) {
+  char *p = fmt::a(c, run.mf6opt.prefix.trimmed());
+  p = fmt::a(p, name);
+  n = std::size_t(p - c);
+}
+
 void mf6_names(Run &run) {
   for (Mf6Name &n : run.mf6names)
     n.clear();
@@ -246,18 +240,21 @@ void mf6_names(Run &run) {
   set(MF6_WEL, ".wel");
   set(MF6_PACKAGES, ".packages");
   set(MF6_OBS, ".wel.obs");
-  for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
+  for (int k = 0; k < run.nrch; ++k)
     set(MF6_RCH + k, rch_package(run, k).ending);
-  // Names MODFLOW 6 would refuse end the run now rather than in the model.
-  const auto fits = [&](std::string_view name) {
-    const PackageName p(run, name);
-    if (p.n > std::size_t(MF6NAMELEN))
-      endrun(msg::MF6_PREFIX_LONG, p.view());
+}
+
+Mf6PackageName mf6_longest_name(const Run &run) {
+  Mf6PackageName longest;
+  const auto take = [&](std::string_view name) {
+    const Mf6PackageName p(run, name);
+    if (p.n > longest.n)
+      longest = p;
   };
-  for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k)
-    fits(rch_package(run, k).name);
-  fits(WEL_NAME);
-  mf6_check_layers(run);
+  for (int k = 0; k < run.nrch; ++k)
+    take(rch_package(run, k).name);
+  take(WEL_NAME);
+  return longest;
 }
 
 Mf6Entry mf6_entry(const Run &run, int i) {
@@ -315,17 +312,15 @@ void mf6_open(Run &run, int nper) {
   line(obs, {"BEGIN CONTINUOUS FILEOUT ",
              last_part(run.mf6names[MF6_OBS].trimmed()), ".csv"});
   for (int k = 0; k < NSTATE; ++k)
-    line(obs, {"  ", PackageName(run, STATE_OBS[std::size_t(k)]).view(),
+    line(obs, {"  ", Mf6PackageName(run, STATE_OBS[std::size_t(k)]).view(),
                "  WEL  ", STATE_NAME[std::size_t(k)]});
   line(obs, {"END CONTINUOUS"});
-  const Mf6Name obsname(obs.name());
-  if (!obs.close())
-    endrun(msg::CANNOT_WRITE_TO, obsname.trimmed());
+  close_checked(obs);
 
-  for (int k = 0; k < std::min(run.nrch, MAXRCH); ++k) {
+  for (int k = 0; k < run.nrch; ++k) {
     OutFile &f = run.mf6[std::size_t(MF6_RCH + k)];
     line(f, {"# MODFLOW 6 recharge from quon, package ",
-             PackageName(run, rch_package(run, k).name).view(),
+             Mf6PackageName(run, rch_package(run, k).name).view(),
              ": inches per period over each cell times FACTOR, in feet per ",
              unit});
     line(f, {"BEGIN OPTIONS\n  READASARRAYS"});
@@ -365,7 +360,7 @@ void mf6_rch_begin(const Run &run, OutFile &f, std::string_view label,
                    double s1) {
   line(f, {"# ", bare(label)});
   begin_period(f, run.mf6period);
-  if (run.mf6period == 1 && !run.mf6opt.irch.blank())
+  if (run.mf6period == 1 && !run.usedname[USE_MF6_IRCH].blank())
     write_irch(run, f);
   char *out = f.reserve(96);
   char *p = fmt::a(out, "  RECHARGE\n    INTERNAL FACTOR");
@@ -400,63 +395,63 @@ void mf6_rch_row(OutFile &f, std::string_view text) {
 
 void mf6_end_block(OutFile &f) { line(f, {"END PERIOD\n"}); }
 
-void mf6_wel_period(Run &run, std::string_view label, double s2) {
+void mf6_wel_begin(Run &run) { begin_period(run.mf6[MF6_WEL], run.mf6period); }
+
+void mf6_wel_line(Run &run, const PeriodInfo &pi, const WellLine &l) {
   OutFile &f = run.mf6[MF6_WEL];
-  begin_period(f, run.mf6period);
-  const bool days = run.mf6opt.days;
-  int left = 0;       // wells on cells with IBOUND 0, left out
-  double leftq = 0.0; // and their total rate
+  // The MODFLOW-2005 line: layer (one column), row and column (4 each),
+  // rate, line end.
+  const std::string_view rowcol = l.text.substr(1, 8);
   // One line: layer, row, column, rate, state name.
-  const auto put = [&](int i, double q, int state) {
+  const auto put = [&](std::string_view rate, int state) {
     char *out = f.reserve(48 + 2 * WELL_RATE_MAX);
-    char *p = num(out, run.mf6layer[std::size_t(i)]);
-    p = fmt::i(p, i / NCOL + 1, 4);
-    p = fmt::i(p, i % NCOL + 1, 4);
-    if (days) {
-      char rate[WELL_RATE_MAX];
+    char *p = num(out, run.mf6layer[std::size_t(l.cell)]);
+    p = fmt::a(p, rowcol);
+    if (run.mf6opt.days) {
       *p++ = ' ';
-      p = per_day(p, {rate, std::size_t(put_rate(rate, -q * s2) - rate)});
+      p = per_day(p, rate);
     } else {
-      p = put_rate(p, -q * s2);
+      p = fmt::a(p, rate);
     }
     *p++ = ' ';
     p = fmt::a(p, STATE_NAME[std::size_t(state)]);
     *p++ = '\n';
     f.commit(p);
   };
-  const CellArray &q0 = run.q[0];
-  for (int i = 0; i < NCELL; ++i) {
-    if (q0[i] == 0.0)
-      continue;
-    if (run.ibound[std::size_t(i)] == 0) {
-      ++left;
-      leftq += -q0[i] * s2;
-      continue;
+  // Each state's pumping of the cell: the same operations, in the same
+  // order, as the period's sum, so that a cell pumped by one state alone
+  // has its rate to the last bit.
+  std::array<double, NSTATE> w{};
+  int states = 0, last = 0;
+  for (std::size_t k = 0; k < std::size_t(NSTATE); ++k) {
+    const double mi = pi.mi[k] ? pi.yf * (*pi.mi[k])[l.cell] + 0.0 : 0.0;
+    w[k] = pi.pmp[k] ? 1.0 * (*pi.pmp[k])[l.cell] + mi : mi;
+    if (w[k] != 0.0) {
+      ++states;
+      last = int(k);
     }
-    std::array<double, NSTATE> w;
-    int states = 0, last = 0;
-    for (int k = 0; k < NSTATE; ++k) {
-      w[std::size_t(k)] = mf6_state_rate(run, k, i);
-      if (w[std::size_t(k)] != 0.0) {
-        ++states;
-        last = k;
-      }
-    }
-    if (states <= 1) {
-      put(i, q0[i], last);
-      continue;
-    }
-    for (int k = 0; k < NSTATE; ++k)
-      if (w[std::size_t(k)] != 0.0)
-        put(i, w[std::size_t(k)], k);
   }
+  if (states <= 1) {
+    put(l.text.substr(9, l.text.size() - 10), last);
+    return;
+  }
+  char rate[WELL_RATE_MAX];
+  for (int k = 0; k < NSTATE; ++k)
+    if (w[std::size_t(k)] != 0.0)
+      put({rate,
+           std::size_t(put_rate(rate, -w[std::size_t(k)] * pi.s2) - rate)},
+          k);
+}
+
+void mf6_wel_end(Run &run, std::string_view label, int left, double rate) {
+  OutFile &f = run.mf6[MF6_WEL];
   char *out = f.reserve(512);
   char *p = fmt::a(out, "  # ");
   p = fmt::a(p, bare(label));
   p = fmt::a(p, ": ");
   p = num(p, left);
   p = fmt::a(p, " wells on cells with IBOUND 0 left out, total rate");
-  p = put_rate(p, leftq);
+  p = put_rate(p, rate);
   p = fmt::a(p, "\nEND PERIOD\n\n");
   f.commit(p);
 }
@@ -465,13 +460,8 @@ void mf6_finish(Run &run) {
   if (!run.mf6[MF6_TDIS].is_open())
     return;
   line(run.mf6[MF6_TDIS], {"END PERIODDATA"});
-  for (OutFile &f : run.mf6) {
-    if (!f.is_open())
-      continue;
-    const Mf6Name name(f.name());
-    if (!f.close())
-      endrun(msg::CANNOT_WRITE_TO, name.trimmed());
-  }
+  for (OutFile &f : run.mf6)
+    close_checked(f);
 }
 
 } // namespace quon

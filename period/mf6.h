@@ -20,6 +20,9 @@
 namespace quon {
 struct Run;
 class OutFile;
+class Detail;
+struct PeriodInfo;
+struct WellLine;
 
 // The MODFLOW 6 files by index into Run::mf6names and Run::mf6; RCH file k
 // (0-based) is MF6_RCH + k.
@@ -29,11 +32,22 @@ static_assert(MF6_RCH + MAXRCH == MF6FILES);
 // Forms run.mf6names from the MF6 base and the RECHARGE file count: base.tdis,
 // base.wel, base.packages, base.wel.obs and one RCH name per RCH file (at
 // most MAXRCH); the files the run does not write keep blank names, all of
-// them without MF6. Called once the settings are read: ends the run when
-// PREFIX makes a package name longer than MF6NAMELEN, or a layer grid is
-// below 1 at a cell with IBOUND not 0 (mf6_check_layers). Does not
+// them without MF6. Called where the writer list is built. Does not
 // allocate.
 void mf6_names(Run &run);
+
+// A package or observation name: the PREFIX and the default name (PRECIP,
+// GWIRR, SWIRR, COIRR or RCH, WEL; WEL_CO, WEL_KS, WEL_NE).
+struct Mf6PackageName {
+  char c[WORDLEN + 16];
+  std::size_t n = 0;
+  Mf6PackageName() = default;
+  Mf6PackageName(const Run &run, std::string_view name);
+  std::string_view view() const { return {c, n}; }
+};
+// The longest package name the run gives MODFLOW 6, for the check that
+// MODFLOW 6 takes it (at most MF6NAMELEN characters).
+Mf6PackageName mf6_longest_name(const Run &run);
 
 // Reads a layer grid of the MF6 line (IRCH, WELLAYER): 165 rows of 326
 // whole numbers, free format (blanks, tabs, commas and line ends apart),
@@ -42,20 +56,12 @@ void mf6_names(Run &run);
 // for the last, the row and column. Reads through run.data.
 void mf6_read_layers(Run &run, std::string_view file, ZoneGrid &grid);
 
-// Ends the run, naming the file, row, column and value, where a layer grid
-// the run has is below 1 at a cell with IBOUND not 0. Other cells may hold
-// anything: no recharge or well of them reaches MODFLOW 6 through a layer
-// below 1 (IRCH writes 1 there).
-void mf6_check_layers(const Run &run);
-
-// Notes for the well lines' state names which of state k's pumping grids
-// the period has: its municipal grid (run.migrid, times yf, the period's
-// share of the year) when mi, its pumping grid (read into run.mf6pump[k])
-// when pmp. Does not allocate.
-void mf6_state_pumping(Run &run, int k, bool mi, double yf, bool pmp);
-
-// State k's pumping of cell i (0-based) in the current period, acre-feet.
-double mf6_state_rate(const Run &run, int k, int i);
+// Where the layer grid named file is below 1 at a cell with IBOUND not 0
+// (other cells may hold anything: no recharge or well of them reaches
+// MODFLOW 6 through it, IRCH writes 1 there): the file, row, column and
+// value written to t; false where there is none.
+bool mf6_low_layer(const Run &run, std::string_view file, const ZoneGrid &grid,
+                   Detail &t);
 
 // File i (0 <= i < MF6FILES) as the checks of the outputs name it: its use
 // ("MF6 RCH file"), its number among several RCH files (else 0) and its
@@ -98,16 +104,23 @@ void mf6_rch_row(OutFile &f, std::string_view text);
 // END PERIOD of an RCH block and the blank line FloPy needs between blocks.
 void mf6_end_block(OutFile &f);
 
-// The current period's WEL block, from the period's pumping (run.q[0], acre-
-// feet) and the states' shares (mf6_state_rate); s2 turns acre-feet into cubic
-// feet per second. A well line is layer (WELLAYER, else 1), row, column,
-// rate (the MODFLOW-2005 text; times 86400 exactly with DAYS) and the
-// boundname of its state (co, ks, ne). A cell pumped by several states gets
-// one line per state, each with that state's rate, so that the states'
-// flows add up in MODFLOW 6's budget. Wells on cells with IBOUND 0 are left
-// out (MODFLOW 6 refuses them, MODFLOW-2005 ignores them): a comment at the
-// end of the block counts them and sums their rate. Does not allocate.
-void mf6_wel_period(Run &run, std::string_view label, double s2);
+// BEGIN PERIOD of the current period's WEL block.
+void mf6_wel_begin(Run &run);
+
+// The MODFLOW 6 lines of one MODFLOW-2005 well line on an active cell: layer
+// (WELLAYER, else 1), row, column, rate (the MODFLOW-2005 text; times 86400
+// exactly with DAYS) and the boundname of its state (co, ks, ne), from the
+// states' pumping of the period (pi.pmp, pi.mi). A cell pumped by several
+// states gets one line per state, each with that state's rate, so that the
+// states' flows add up in MODFLOW 6's budget. Does not allocate.
+void mf6_wel_line(Run &run, const PeriodInfo &pi, const WellLine &l);
+
+// The end of the current period's WEL block: a comment with the period
+// label, the number of wells on cells with IBOUND 0, which the caller left
+// out of the block (MODFLOW 6 refuses them, MODFLOW-2005 ignores them), and
+// their total rate in cubic feet per second; then END PERIOD and the blank
+// line FloPy needs between blocks.
+void mf6_wel_end(Run &run, std::string_view label, int left, double rate);
 
 // After the last period of a complete run: ends the TDIS period lines and
 // closes every file, ending the run naming a file that lost a write. A run

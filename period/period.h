@@ -58,8 +58,9 @@ void condadd(std::span<double> target, double factor,
 void prepare_kriging(Run &run);
 
 // The annual recharge grid r of a year (steady != 0: steady mode), with the
-// year's irrigated areas added to the per-state sums in transient mode and
-// the store files written when FILE was given. Inactive cells get 0. Ends
+// year's irrigated areas added to the per-state sums in transient mode (its
+// precipitation and irrigated fraction left in run.ppt and run.frac for the
+// store files). Inactive cells get 0. Ends
 // the run on a negative (or NaN) kriged precipitation, a lookup outside the
 // recharge function table, or a year outside the precipitation table.
 // Without prepare_kriging each cell is krigged afresh (same result, slower).
@@ -76,9 +77,10 @@ char *put_rate(char *out, double rate);
 // sign, point, six decimals and the leading blank.
 inline constexpr int WELL_RATE_MAX = 330;
 
-// One stress period: reads the period's per-state files, writes the RCH and
-// WEL records (and their MODFLOW 6 blocks when the MF6 files are open) and
-// adds the volumes to the per-state sums. Ends the run when the period has
+// One stress period: reads the period's per-state files, adds the volumes
+// to the per-state sums and hands the period to the run's writers
+// (run.writers; without a list the model writers: RCH, WEL and MODFLOW 6
+// when its files are open). Ends the run when the period has
 // more than MAXWEL wells (after its RCH records, before any WEL record),
 // when a well rate is not finite (before any WEL record), when an RCH array
 // value would not fit its field, when more than four RCH files are set, or

@@ -18,16 +18,21 @@
 #include "calendar.h"
 #include "fmt.h"
 #include "guard.h"
+#include "inputguard.h"
 #include "inputs.h"
 #include "krige.h"
+#include "lock.h"
 #include "messages.h"
-#include "mf6.h"
 #include "period.h"
 #include "progress.h"
 #include "quon_commit.h"
+#include "report.h"
+#include "reporters.h"
 #include "run.h"
+#include "signals.h"
 #include "tables.h"
 #include "utl.h"
+#include "writer_list.h"
 
 #ifndef QUON_VERSION
 #define QUON_VERSION "unknown"
@@ -112,86 +117,6 @@ struct IntText {
   }
 };
 
-// ---- Signals
-// ------------------------------------------------------------------
-
-// The signal that asked the run to stop (0: none). The handler only sets it;
-// the run looks at it between periods and ends there, so that the model
-// files end on a whole period and fort.2 says why they end.
-volatile std::sig_atomic_t stop_signal = 0;
-constexpr int STOP_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
-
-extern "C" void on_stop_signal(int sig) { stop_signal = sig; }
-
-// Catches the stop signals for the length of a run. A second signal of a
-// kind ends the process at once (SA_RESETHAND), as an impatient user wants.
-class SignalCatch {
-public:
-  // Nothing is caught when off (a dry run writes nothing: a signal may end
-  // it at once).
-  explicit SignalCatch(bool on) : on_(on) {
-    stop_signal = 0;
-    if (!on)
-      return;
-    struct sigaction sa {};
-    sa.sa_handler = on_stop_signal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
-    for (int i = 0; i < 3; ++i) {
-      sigaction(STOP_SIGNALS[i], nullptr, &old_[i]);
-      // A signal ignored when the run began (nohup) stays ignored.
-      if (old_[i].sa_handler != SIG_IGN)
-        sigaction(STOP_SIGNALS[i], &sa, nullptr);
-    }
-  }
-  ~SignalCatch() {
-    for (int i = 0; i < 3 && on_; ++i)
-      sigaction(STOP_SIGNALS[i], &old_[i], nullptr);
-    stop_signal = 0;
-  }
-  SignalCatch(const SignalCatch &) = delete;
-  SignalCatch &operator=(const SignalCatch &) = delete;
-
-private:
-  bool on_;
-  struct sigaction old_[3];
-};
-
-std::string_view signal_name(int sig) {
-  switch (sig) {
-  case SIGTERM:
-    return "SIGTERM";
-  case SIGINT:
-    return "SIGINT";
-  case SIGHUP:
-    return "SIGHUP";
-  default:
-    return "?";
-  }
-}
-
-// Ends the run (status 128 + the signal) when a stop signal came: the
-// record names the signal and the last period the model files hold.
-void check_stop(const Run &run) {
-  const int sig = stop_signal;
-  if (sig == 0)
-    return;
-  Detail t;
-  t.text(signal_name(sig)).text(" (").integer(sig).text("), ");
-  if (run.model_open)
-    t.text("the last period written: ")
-        .integer(run.periods_done)
-        .text(msg::HELD_OF)
-        .integer(run.periods_total);
-  else
-    t.text("before the first period");
-  try {
-    endrun(msg::STOPPED_BY, t.view());
-  } catch (const RunEnd &) {
-    throw RunEnd{128 + sig};
-  }
-}
-
 // After an early end with the model files open: which periods they hold,
 // on the console and in fort.2, so that a shorter file is never taken for
 // a finished shorter run.
@@ -215,34 +140,13 @@ void say_periods_held(const Run &run) {
   }
 }
 
-// Ends the run when a model file has lost a write.
-void check_written(const OutFile &f) {
-  if (f.failed())
-    endrun(msg::CANNOT_WRITE_TO, f.name());
-}
-
-// Closes a file and ends the run when any write to it failed.
-void close_checked(OutFile &f) {
-  if (!f.is_open())
-    return;
-  const Word name(f.name());
-  if (!f.close())
-    endrun(msg::CANNOT_WRITE_TO, name.trimmed());
-}
-
-// Closes every output file after an early end, keeping what was written.
+// Closes every file after an early end, keeping what was written.
 void close_quietly(Run &run) noexcept {
   run.param.close();
   run.data.close();
   run.side.close();
-  run.pumpbsn.close();
-  run.rechbsn.close();
-  run.wel.close();
-  for (OutFile &f : run.rch)
-    f.close();
-  run.annual.close();
-  for (OutFile &f : run.mf6)
-    f.close();
+  for (Writer *w : run.writers)
+    w->close_quietly(run);
 }
 
 // Writes one record of the list-directed report file.
@@ -281,78 +185,6 @@ void post_read_checks(Run &run) {
   }
 }
 
-// Whether a model file is to be opened to append to: APPEND was given and
-// the file holds something. A new or empty file gets its header line (and
-// a report), since MODFLOW cannot read a package file without it.
-bool appends(const Run &run, std::string_view name) {
-  if (run.append == 0)
-    return false;
-  name = name.substr(0, std::size_t(length0(name)));
-  char c[WORDLEN + 1];
-  std::memcpy(c, name.data(), name.size());
-  c[name.size()] = '\0';
-  struct stat sb;
-  if (::stat(c, &sb) == 0 && (sb.st_size > 0 || !S_ISREG(sb.st_mode)))
-    return true;
-  warn(msg::APPEND_NEW, name);
-  return false;
-}
-
-// Opens the WEL file and the RCH files and writes their header lines (none
-// when appending to a file that holds something). A file that cannot be
-// opened ends the run: without it the model would be given a package file
-// that misses every period.
-void open_model_files(Run &run) {
-  char buf[64];
-
-  // Without a name there is no WEL file to give the model.
-  if (run.wellname.blank())
-    endrun(msg::NO_WELL_FILE);
-  bool append = appends(run, run.wellname.full());
-  if (!run.wel.open(run.wellname.full(), run.append != 0))
-    endrun(msg::CANNOT_OPEN, run.wellname.trimmed());
-  run.model_open = true;
-  if (!append) {
-    char *p = fmt::i(buf, MAXWEL, 10);
-    p = fmt::i(p, run.iwelcb, 10);
-    p = fmt::a(p, " NOPRINT");
-    run.wel.write(std::string_view(buf, p - buf));
-    run.wel.endl();
-  }
-
-  if (run.nrch == 0)
-    error(msg::NO_RCH_FILE);
-  for (int k = 0; k < run.nrch; ++k) {
-    OutFile &f = run.rch[k];
-    append = appends(run, run.rchnames[k].full());
-    if (!f.open(run.rchnames[k].full(), run.append != 0))
-      endrun(msg::CANNOT_OPEN, run.rchnames[k].trimmed());
-    if (!append) {
-      char *p = fmt::i(buf, 1, 10);
-      p = fmt::i(p, run.irchcb, 10);
-      f.write(std::string_view(buf, p - buf));
-      f.endl();
-    }
-  }
-}
-
-// The files the settings name beside the model files: the function table,
-// the terrain plot and the sub-area budget files with their header lines.
-void write_side_files(Run &run) {
-  write_function_table(run);
-  write_terrain_plot(run);
-  if (run.has_subarea)
-    subarea_headers(run);
-}
-
-void check_model_files(const Run &run) {
-  check_written(run.wel);
-  for (int k = 0; k < run.nrch; ++k)
-    check_written(run.rch[k]);
-  for (const OutFile &f : run.mf6)
-    check_written(f);
-}
-
 // The steady period: the mean recharge grid of the steady years, one period
 // and one budget row.
 void steady_period(Run &run, Progress &progress) {
@@ -370,74 +202,16 @@ void steady_period(Run &run, Progress &progress) {
   run.periodlen = 31557600;
   period(run, s, "Steady ", "steady", "steady", -1, run.periodlen,
          run.steady_mult);
-  check_model_files(run);
   run.periods_done = 1;
   progress.update(0, 0, 1);
   check_stop(run);
-  budget(run, "SS  ", s);
-}
-
-// The annual pumping table of the year: one line per cell, row by row, with
-// the totals over the states of irrigation and municipal pumping. A total
-// that is not finite ends the run (errorcell) naming the cell.
-void write_annpump(Run &run, std::string_view year) {
-  // Without budget zones nothing has formed the totals over the states yet.
-  if (run.nbud == 0) {
-    for (SumId id : {PMP, MI}) {
-      auto &sl = run.sums[id].slice;
-      for (int i = 0; i < NCELL; ++i) {
-        sl[0][i] += sl[1][i];
-        sl[0][i] += sl[2][i];
-        sl[0][i] += sl[3][i];
-      }
-    }
-  }
-  const CellArray &pmp = run.sums[PMP].slice[0];
-  const CellArray &mi = run.sums[MI].slice[0];
-  constexpr std::size_t PRE = Run::ANNPREFIX;
-  if (!run.annprefix_ready) {
-    for (int r = 1; r <= NROW; ++r)
-      for (int c = 1; c <= NCOL; ++c) {
-        const int i = cell(c, r);
-        char *p = run.annprefix.data() + std::size_t(i) * PRE;
-        p = fmt::i(p, i + 1, 5);
-        *p++ = ',';
-        p = fmt::i(p, r, 5);
-        *p++ = ',';
-        p = fmt::i(p, c, 5);
-        *p = ',';
-      }
-    run.annprefix_ready = true;
-  }
-  // Most cells pump nothing: their volume field is copied as it is.
-  constexpr std::string_view ZERO = "        0.00";
-  const auto volume = [&](char *p, double v) {
-    if (v == 0.0 && !std::signbit(v)) {
-      std::memcpy(p, ZERO.data(), ZERO.size());
-      return p + ZERO.size();
-    }
-    return fmt::f(p, v, 12, 2);
-  };
-  constexpr std::size_t LINE = PRE + 2 * 13 + 1;
-  for (int r = 1; r <= NROW; ++r) {
-    char *p = run.annual.reserve(NCOL * LINE);
-    for (int c = 1; c <= NCOL; ++c) {
-      const int i = cell(c, r);
-      // Monthly volumes summed past the largest double.
-      for (double v : {pmp[i], mi[i]})
-        if (!std::isfinite(v))
-          errorcell(msg::PUMP_TABLE_VALUE, run.annual.name(), year, r, c, v);
-      std::memcpy(p, run.annprefix.data() + std::size_t(i) * PRE, PRE);
-      p += PRE;
-      p = volume(p, pmp[i]);
-      *p++ = ',';
-      p = volume(p, mi[i]);
-      *p++ = ',';
-      *p++ = '\n';
-    }
-    run.annual.commit(p);
-  }
-  close_checked(run.annual);
+  YearInfo info;
+  info.label = "SS  ";
+  info.year = -1;
+  info.steady = true;
+  info.rech = &s;
+  for (Writer *w : run.writers)
+    w->end_year(run, info);
 }
 
 // One transient year: the year's recharge grid, twelve monthly periods, the
@@ -450,23 +224,12 @@ void transient_year(Run &run, int y, Progress &progress, int &done) {
 
   char ylabel[8];
   const std::string_view year(ylabel, year_label(ylabel, y) - ylabel);
-
-  if (run.annpump) {
-    char name[16];
-    char *p = fmt::a(name, year);
-    p = fmt::a(p, ".csv");
-    const std::string_view fname(name, p - name);
-    if (!run.annual.open(fname))
-      endrun(msg::CANNOT_OPEN, fname);
-    run.annual.write("node, row, col, irr_af, mi_af");
-    run.annual.endl();
-  }
-  if (run.has_subarea) {
-    for (auto &s : run.subpump)
-      s.fill(0.0);
-    for (auto &s : run.subrech)
-      s.fill(0.0);
-  }
+  YearInfo info;
+  info.label = year;
+  info.year = y;
+  info.rech = &run.recharge;
+  for (Writer *w : run.writers)
+    w->begin_year(run, info);
 
   for (int m = 1; m <= 12; ++m) {
     run.periodlen = month_seconds(y, m);
@@ -475,21 +238,13 @@ void transient_year(Run &run, int y, Progress &progress, int &done) {
     const std::string_view vlabel(label, month_label(label, y, m) - label);
     period(run, run.recharge, vlabel, vpart, year, y, run.periodlen,
            run.month[m - 1]);
-    check_model_files(run);
     run.periods_done = done + 1;
     progress.update(y, m, ++done);
     check_stop(run);
   }
 
-  if (run.has_subarea) {
-    budget2(run, year, run.recharge);
-    check_written(run.pumpbsn);
-    check_written(run.rechbsn);
-  } else {
-    budget(run, year, run.recharge);
-  }
-  if (run.annpump)
-    write_annpump(run, year);
+  for (Writer *w : run.writers)
+    w->end_year(run, info);
 }
 
 // Reads the parameter file line by line; each line is cut at LINELEN and
@@ -648,8 +403,11 @@ int run_program(Run &run, const Options &opt) {
   Stopper stop(run.dry);
   if (run.dry)
     std::printf("quon --check %s\n", opt.param);
-  mf6_names(run);
+  build_writers(run);
   check_settings(run, stop);
+  // Every output's place before any output is emptied: fort.2 first of all.
+  if (!run.dry)
+    prove_places(run, stop);
 
   StationTable &st = run.stations;
   if (stop.count() == 0)
@@ -663,11 +421,11 @@ int run_program(Run &run, const Options &opt) {
   // replace the earlier run's now.
   if (!release_report())
     throw RunEnd{ENDED};
-  write_side_files(run);
+  for (Writer *w : run.writers)
+    w->start(run);
   prepare_kriging(run);
   check_stop(run);
 
-  open_model_files(run);
   const bool steady = run.steady_start > 0;
   const int years =
       run.trans_end < run.trans_start
@@ -676,7 +434,8 @@ int run_program(Run &run, const Options &opt) {
                                         run.trans_start + 1,
                                     NYEARS));
   run.periods_total = (steady ? 1 : 0) + 12 * years;
-  mf6_open(run, run.periods_total);
+  for (Writer *w : run.writers)
+    w->open(run, run.periods_total);
   Progress progress(run.periods_total);
   int done = steady ? 1 : 0;
   if (steady)
@@ -687,14 +446,8 @@ int run_program(Run &run, const Options &opt) {
       break;
   }
   progress.finish();
-  mf6_finish(run);
-
-  close_checked(run.pumpbsn);
-  close_checked(run.rechbsn);
-  close_checked(run.wel);
-  for (OutFile &f : run.rch)
-    close_checked(f);
-  close_checked(run.annual);
+  for (Writer *w : run.writers)
+    w->finish(run);
   return DONE;
 }
 
@@ -750,8 +503,12 @@ int quon_main(int argc, char **argv) {
     } catch (const RunEnd &) {
     }
   }
-  if (ended && run->model_open)
-    say_periods_held(*run);
+  if (ended)
+    for (Writer *w : run->writers)
+      if (w->holds_periods(*run)) {
+        say_periods_held(*run);
+        break;
+      }
   close_quietly(*run);
   close_report();
   unguard_files();

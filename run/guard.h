@@ -30,6 +30,15 @@ private:
 // the stopper. Never allocates.
 void check_settings(Run &run, Stopper &stop);
 
+// Proves the place of every output of the run's writers (run.writers)
+// before any of them is opened for writing: a folder that does not exist, a
+// pipe or socket, a folder in the way, a file or folder that cannot be
+// written. The first place of a required writer that fails goes to the
+// stopper (CANNOT_OPEN and its name), so that a run that cannot write its
+// outputs ends before it empties the files of the run before it. A writer
+// that is not required reports its own file when it comes to it.
+void prove_places(Run &run, Stopper &stop);
+
 // One line on standard error (a report) for each state whose data folder
 // does not exist: every file of that state then counts as zeros.
 void warn_state_folders(Run &run);

@@ -2,6 +2,7 @@
 // its keyword and storing what the keyword's words say in the run's tables
 // (or handing the rest of the line to the reader the keyword names).
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string_view>
@@ -10,6 +11,8 @@
 #include "inputs.h"
 #include "messages.h"
 #include "mf6.h"
+#include "readreal.h"
+#include "reporters.h"
 #include "run.h"
 #include "tables.h"
 #include "utl.h"
@@ -75,8 +78,8 @@ void kw_dir(Run &run, std::string_view line) {
 void kw_append(Run &run, std::string_view) { run.append = 1; }
 
 // Every remaining word is counted; only the first four have a place in the
-// name table. The driver refuses a count above four before any model file is
-// opened, so the extra names are never needed.
+// name table and are kept. The checks refuse a count above four before any
+// model file is opened, so the extra names are never needed.
 void kw_recharge(Run &run, std::string_view line) {
   int count = 0;
   Word w;
@@ -90,7 +93,8 @@ void kw_recharge(Run &run, std::string_view line) {
   }
   if (count != 1 && count != 4)
     error(msg::RECHARGE_COUNT, line);
-  run.nrch = count;
+  run.nrch_named = count;
+  run.nrch = std::min(count, MAXRCH);
 }
 
 void kw_irchcb(Run &run, std::string_view line) {
@@ -126,10 +130,14 @@ void read_mf6_options(Run &run, std::string_view line) {
     std::string_view word;
     Word *value; // the word after it (none for DAYS)
   };
+  Word &irch = run.usedname[USE_MF6_IRCH];
+  Word &wellayer = run.usedname[USE_MF6_WELLAYER];
+  irch.clear();
+  wellayer.clear();
   const std::array<Option, 4> options{{{"DAYS", nullptr},
                                        {"PREFIX", &o.prefix},
-                                       {"IRCH", &o.irch},
-                                       {"WELLAYER", &o.wellayer}}};
+                                       {"IRCH", &irch},
+                                       {"WELLAYER", &wellayer}}};
   std::array<bool, options.size()> seen{};
   Word w;
   while (!eol(line, run.linepos)) {
@@ -152,10 +160,10 @@ void read_mf6_options(Run &run, std::string_view line) {
         options[k].value->blank())
       endrun(msg::MF6_OPTION_VALUE, options[k].word);
   }
-  if (!o.irch.blank())
-    mf6_read_layers(run, o.irch.trimmed(), run.mf6irch);
-  if (!o.wellayer.blank())
-    mf6_read_layers(run, o.wellayer.trimmed(), run.mf6layer);
+  if (!irch.blank())
+    mf6_read_layers(run, irch.trimmed(), run.mf6irch);
+  if (!wellayer.blank())
+    mf6_read_layers(run, wellayer.trimmed(), run.mf6layer);
 }
 
 // The MODFLOW 6 files' names start with the base word; a base that ends in

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "fmt.h"
-#include "utl.h"
+#include "reporters.h"
 
 namespace quon {
 namespace {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "budget.h"
+#include "reporters.h"
 #include "tables.h"
 #include "testutil.h"
 

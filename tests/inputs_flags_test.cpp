@@ -9,8 +9,9 @@
 #include <sstream>
 #include <vector>
 
+#include "files.h"
 #include "inputs.h"
-#include "io.h"
+#include "reporters.h"
 #include "testutil.h"
 
 namespace quon {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "inputs.h"
-#include "io.h"
 #include "messages.h"
+#include "reporters.h"
 #include "tables.h"
 #include "testutil.h"
 #include "utl.h"

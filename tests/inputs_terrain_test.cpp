@@ -8,9 +8,9 @@
 #include <string>
 
 #include "inputs.h"
-#include "io.h"
 #include "krige.h"
 #include "messages.h"
+#include "reporters.h"
 #include "tables.h"
 #include "testutil.h"
 #include "utl.h"

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "io.h"
 #include "krige.h"
 #include "quon.h"
+#include "reporters.h"
 #include "testutil.h"
 
 namespace quon {

@@ -13,11 +13,10 @@
 #include <sstream>
 #include <string>
 
-#include "io.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
 #include "testutil.h"
-#include "utl.h"
 
 namespace quon {
 namespace {

@@ -14,11 +14,12 @@
 #include <string>
 
 #include "inputs.h"
-#include "io.h"
 #include "krige.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
 #include "testutil.h"
+#include "writers.h"
 
 namespace quon {
 namespace {
@@ -263,6 +264,11 @@ TEST_F(Curve, TransientYearStoresItsThreeGrids) {
   Sparse().at(1, 1, 700.0).at(2, 1, 320.0).write("co/1950.agw");
 
   evalcurve(*run, rch, 0, 1950);
+  YearInfo year;
+  year.label = "1950";
+  year.year = 1950;
+  year.rech = &rch;
+  store_writer().begin_year(*run, year);
   auto back = std::make_unique<CellArray>();
   readfile(*run, *back, "out", "1950", "irr");
   EXPECT_EQ(at(*back, 1, 1), 640.0); // capped at the whole cell

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "fmt.h"
-#include "io.h"
 #include "messages.h"
 #include "period.h"
+#include "reporters.h"
 #include "tables.h"
 #include "testutil.h"
 

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "calendar.h"
-#include "io.h"
 #include "messages.h"
 #include "quon.h"
 #include "quon_commit.h"
+#include "reporters.h"
 #include "run.h"
 #include "testutil.h"
 

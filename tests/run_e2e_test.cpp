@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "io.h"
 #include "quon.h"
 #include "run.h"
 #include "testutil.h"

@@ -15,7 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "files.h"
 #include "quon.h"
+#include "reporters.h"
 
 namespace quon::test {
 
@@ -37,6 +39,17 @@ protected:
     std::filesystem::remove_all(dir_, ec);
   }
   std::filesystem::path dir_, old_;
+};
+
+// A fresh folder for tests of readers and reporters: the report file they
+// write is closed at the end, and one input file object is at hand.
+class ReportDir : public InTempDir {
+protected:
+  void TearDown() override {
+    close_report();
+    InTempDir::TearDown();
+  }
+  InFile in;
 };
 
 // The lines of a text, without their line ends.

@@ -2,8 +2,8 @@
 // for byte with what the Fortran runtime itself writes (the reference
 // program fref_fmtref), over many random and hand-picked hard values.
 
+#include "files.h"
 #include "fmt.h"
-#include "io.h"
 #include "testutil.h"
 
 #include <bit>

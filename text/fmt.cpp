@@ -8,7 +8,7 @@
 
 #include "fmt.h"
 
-#include "io.h"
+#include "files.h"
 
 #include <algorithm>
 #include <array>

@@ -5,21 +5,33 @@
 # command run.sh and a link ./quon-exe to the quon given (the folder quon/
 # is where quon writes its sub-area budgets).
 #
-# Usage: examples/pestpp/setup.sh [build dir [working folder]]
+# In a checkout:
+#   examples/pestpp/setup.sh [build dir [working folder]]
 #   build dir: holds quon and tools/gen_scenario (default build)
 #   working folder: default examples/pestpp/work (replaced as a whole)
 #   Relative paths are taken from the checkout.
+# Installed (share/doc/quon/examples/pestpp/setup.sh), with the installed
+# quon and quon-gen-scenario:
+#   bash /usr/share/doc/quon/examples/pestpp/setup.sh [working folder]
+#   working folder: default quon-pestpp, relative to the current folder
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
-build=${1:-build}
-case $build in /*) ;; *) build=$top/$build ;; esac
-work=${2:-examples/pestpp/work}
-case $work in /*) ;; *) work=$top/$work ;; esac
-
-bash "$top/examples/run.sh" --no-run "$build" "$work" >/dev/null
+if [ -f "$top/CMakeLists.txt" ]; then
+  build=${1:-build}
+  case $build in /*) ;; *) build=$top/$build ;; esac
+  work=${2:-examples/pestpp/work}
+  case $work in /*) ;; *) work=$top/$work ;; esac
+  quon=$build/quon
+  bash "$top/examples/run.sh" --no-run "$build" "$work" >/dev/null
+else
+  work=${1:-quon-pestpp}
+  case $work in /*) ;; *) work=$(pwd)/$work ;; esac
+  quon=$(cd "$here/../../../../../bin" && pwd)/quon
+  bash "$here/../run.sh" --no-run "$work" >/dev/null
+fi
 for f in quon.tpl fort2.ins precip.ins quon.pst quon_ies.pst sweep.csv run.sh; do
   cp "$here/$f" "$work/$f"
 done
-ln -s "$build/quon" "$work/quon-exe"
-echo "setup.sh: working folder $work (quon: $build/quon)"
+ln -s "$quon" "$work/quon-exe"
+echo "setup.sh: working folder $work (quon: $quon)"

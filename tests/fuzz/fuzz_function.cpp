@@ -13,9 +13,9 @@
 #include <cmath>
 #include <memory>
 
+#include "files.h"
 #include "harness.h"
 #include "inputs.h"
-#include "utl.h"
 
 using namespace quon;
 

@@ -10,7 +10,9 @@
 #include <memory>
 #include <vector>
 
+#include "files.h"
 #include "harness.h"
+#include "readreal.h"
 #include "utl.h"
 
 using namespace quon;

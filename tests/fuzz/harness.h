@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "io.h"
+#include "reporters.h"
 #include "tables.h"
 #include "utl.h"
 

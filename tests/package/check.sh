@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # check.sh - builds the Debian package of a build folder and checks it as a
 # user would get it: unpacked (dpkg-deb -x) into a scratch root, not
-# installed. The unpacked quon runs a generated run and writes the same bytes
-# as the build's quon; the unpacked tools answer --help and quon-plot draws
-# the run's budget, without PYTHONPATH; every manual page renders without a
-# warning; the package's fields and changelog agree with quon --version; and
+# installed. The unpacked quon-gen-scenario and quon write the same run as
+# the build's generator and quon; the installed example runs end to end;
+# the unpacked tools answer --help and quon-plot draws the run's budget,
+# without PYTHONPATH; every manual page renders without a warning; the package's fields and changelog agree with quon --version; and
 # lintian finds no error (its other tags are shown). Needs quon and
 # gen_scenario built, dpkg-dev, lintian, man-db and file.
 #
@@ -44,11 +44,15 @@ for need in libc6 python3; do
   [[ ", $depends," == *", $need "* || ", $depends," == *", $need,"* ]] ||
     fail "Depends lacks $need"
 done
-file -b "$usr/bin/quon" | grep -q ", stripped" || fail "usr/bin/quon is not stripped"
+for exe in quon quon-gen-scenario; do
+  file -b "$usr/bin/$exe" | grep -q ", stripped" || fail "usr/bin/$exe is not stripped"
+done
 
 echo "== a generated run with the unpacked quon"
-for who in package build; do
-  "$build/tools/gen_scenario" --out "$scratch/$who" --seed 5 --years 2 \
+# The package's quon-gen-scenario must write what the build's generator
+# writes, and the package's quon what the build's quon writes.
+for gen in "$usr/bin/quon-gen-scenario:package" "$build/tools/gen_scenario:build"; do
+  "${gen%:*}" --out "$scratch/${gen##*:}" --seed 5 --years 2 \
     --steady-years 1 --stations 12 --drift 1 --rch 4 >/dev/null
 done
 (cd "$scratch/package" && "$usr/bin/quon" quon.par 2>"$scratch/package.log") ||
@@ -56,11 +60,13 @@ done
 (cd "$scratch/build" && "$build/quon" quon.par 2>"$scratch/build.log") ||
   fail "the build's quon ended with status $?"
 diff -r "$scratch/package" "$scratch/build" >/dev/null ||
-  fail "the unpacked quon wrote other bytes than the build's"
+  fail "the unpacked quon-gen-scenario and quon wrote other bytes than the build's"
 echo "same outputs as the build's quon: $(find "$scratch/package" -type f | wc -l) files"
 
-echo "== the unpacked tree: version, tools, manual pages"
+echo "== the unpacked tree: version, tools, manual pages, the example"
 check_tree "$usr" "$version" "$scratch"
+check_example "$usr" "$scratch"
+check_pestpp_example "$usr" "$scratch"
 (cd "$scratch" && env -u PYTHONPATH PYTHONDONTWRITEBYTECODE=1 MPLBACKEND=Agg \
   "$usr/bin/quon-plot" budget package/fort.2 -o budget.png >/dev/null) ||
   fail "the unpacked quon-plot could not chart the run's budget"

@@ -2,8 +2,9 @@
 # install_test.sh - cmake --install of a build folder, staged with DESTDIR,
 # gives the expected tree, which still works after being moved elsewhere
 # (check_tree of tree.sh: quon --version, the tools' --help without
-# PYTHONPATH, the manual pages). Also: quon(1) has an entry for every keyword
-# of the keyword table and every option of quon --help.
+# PYTHONPATH, the manual pages; check_example, check_pestpp_example: the
+# installed examples run end to end). Also: quon(1) has an entry for every keyword of the keyword table
+# and every option of quon --help.
 #
 # Usage: install_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -27,7 +28,7 @@ staged=$(cd "$scratch/stage" && find . -maxdepth 2 | tr '\n' ' ')
 mv "$scratch/stage/opt/quon" "$scratch/moved"
 p=$scratch/moved
 
-must=(bin/quon share/man/man1/quon.1.gz share/doc/quon/README.md
+must=(bin/quon bin/quon-gen-scenario share/man/man1/quon.1.gz share/doc/quon/README.md
       share/doc/quon/copyright share/doc/quon/examples/README.md
       share/doc/quon/examples/pestpp/quon.tpl share/quon/quonplot/cli.py)
 for png in "$top"/docs/*.png; do
@@ -49,6 +50,8 @@ bad=$(find "$p" -type d ! -perm 755 -o -type f ! -perm 644 ! -perm 755)
 [ -z "$bad" ] || fault "modes other than 755/644: $bad"
 
 check_tree "$p" "$version" "$scratch"
+check_example "$p" "$scratch"
+check_pestpp_example "$p" "$scratch"
 
 # The keyword table's keywords and the --help options, each with an entry of
 # its own in quon(1) (the line after a .TP).

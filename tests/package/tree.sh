@@ -29,3 +29,38 @@ check_tree() {
   done
   echo "$(find "$p" -type f | wc -l) files, $(ls "$p"/bin | wc -l) programs, $(ls "$p"/share/man/man1 | wc -l) manual pages checked"
 }
+
+# check_example PREFIX SCRATCH: the installed example, run as a user would
+# (bash PREFIX/share/doc/quon/examples/run.sh, without PYTHONPATH), makes
+# its run folder with the installed quon-gen-scenario and quon, and ends
+# normally with the run's RCH, WEL and budget files; with Debian's
+# matplotlib it also writes the picture report with the installed quon-plot.
+check_example() {
+  local p=$1 scratch=$2 out=$2/example status=0 f
+  (cd "$scratch" && env -u PYTHONPATH PYTHONDONTWRITEBYTECODE=1 MPLBACKEND=Agg \
+    bash "$p/share/doc/quon/examples/run.sh" example >"$scratch/example.log" 2>&1) ||
+    status=$?
+  [ "$status" = 0 ] || fault "the installed example ended with status $status: $(tail -3 "$scratch/example.log")"
+  for f in quon.par fort.2 quon.wel precip.rch coirr.rch; do
+    [ -s "$out/$f" ] || fault "the installed example wrote no $f"
+  done
+  if /usr/bin/python3 -c "import matplotlib, numpy" 2>/dev/null; then
+    [ -s "$out/report/index.html" ] || fault "the installed example made no picture report"
+    echo "installed example: ran, $(find "$out" -type f | wc -l) files with its report"
+  else
+    echo "installed example: ran; no picture report checked (/usr/bin/python3 has no matplotlib)"
+  fi
+}
+
+# check_pestpp_example PREFIX SCRATCH: the installed PEST++ example's
+# setup.sh makes a working folder whose model command (sh run.sh, as PEST++
+# starts it) runs the installed quon and ends normally.
+check_pestpp_example() {
+  local p=$1 scratch=$2 status=0
+  (cd "$scratch" && bash "$p/share/doc/quon/examples/pestpp/setup.sh" pestpp >/dev/null 2>"$scratch/err") ||
+    fault "the installed examples/pestpp/setup.sh failed: $(cat "$scratch/err")"
+  (cd "$scratch/pestpp" && sh run.sh 2>"$scratch/err") || status=$?
+  [ "$status" = 0 ] || fault "the installed PEST++ example's run.sh ended with status $status: $(cat "$scratch/err")"
+  [ -s "$scratch/pestpp/fort.2" ] || fault "the installed PEST++ example's run wrote no fort.2"
+  echo "installed PEST++ example: set up, its model command ran"
+}

@@ -1,6 +1,7 @@
-// io.h - sequential files as quon uses them: text input read record by record
-// (with a one-record put-back), raw reads for unformatted records, and
-// buffered output that remembers a failed write.
+// files.h - the file classes: sequential text input read record by record
+// (with a one-record put-back), raw reads for unformatted records, buffered
+// output that remembers a failed write, and the keys that tell whether two
+// names are one file. Implemented in text/files.cpp.
 //
 // Both classes work on POSIX descriptors over one buffer each, allocated when
 // the object is made; opening, reading and writing never allocate. A run makes
@@ -143,52 +144,49 @@ bool same_folder(const FileKey &a, const FileKey &b) noexcept;
 // name are not part of it).
 bool file_exists(std::string_view name);
 
-// ---- The files of one run ---------------------------------------------------
-// While a run is guarded, quon never writes a file that it reads: every file
-// an InFile opens while inputs are noted, and every file note_input() is
-// given, is an input (by device and inode); OutFile::open opens an existing
-// file without truncating it, and ends the run (RunEnd, the file named)
-// when it is one of the inputs or an output this run opened before; only
-// then is the file emptied. An input that is an output this run wrote ends
-// the run too. Outside a guarded run (the unit tests) nothing is compared.
+// ---- What watches the files a run opens -----------------------------------
+// The file classes themselves compare nothing: a run's input guard (in the
+// run's own code) installs a watch, and the classes call it for every
+// regular file they open. A watch function may end the run (RunEnd); the
+// file is closed then and not emptied.
+struct FileWatch {
+  // InFile::open opened a regular file.
+  void (*input)(std::uint64_t dev, std::uint64_t ino, std::string_view name);
+  // OutFile::open opened a regular file (descriptor fd) and is about to
+  // empty it (or add to its end).
+  void (*output)(int fd, std::uint64_t dev, std::uint64_t ino,
+                 std::string_view name);
+};
+// Installs the watch (nullptr: none, the default).
+void watch_files(const FileWatch *watch) noexcept;
 
-// Starts guarding a run: forgets the files of an earlier one and notes the
-// inputs InFile opens from now on. Allocates the tables once.
-void guard_files() noexcept;
-// Stops guarding (at the end of a run) and forgets the files.
-void unguard_files() noexcept;
-// Stops noting the files InFile opens (the settings are read; the periods
-// read only files the guard has noted by name) and sorts the table.
-void seal_inputs() noexcept;
-// Notes an existing file as an input; false when it does not exist.
-bool note_input(std::string_view name);
-// The name an input was noted under when key is one (an existing file), or
-// empty.
-std::string_view input_named(const FileKey &key) noexcept;
+// The device and inode of an existing file, and whether it is a regular
+// file. False when the name is blank or names nothing.
+struct FileId {
+  std::uint64_t dev = 0, ino = 0;
+  bool regular = false;
+};
+bool file_id(std::string_view name, FileId &id) noexcept;
 
-// Takes the run's lock on the working folder, so that no second run writes
-// the same outputs at the same time. False when another run holds it.
-// Released by release_folder() or when the process ends.
-bool lock_folder() noexcept;
-void release_folder() noexcept;
-
-// The report file: "fort.2" in the working directory. Each call writes one
-// whole record and flushes it, so the report survives an early end; while
-// the report is held, records are kept in memory instead.
-void report_record(std::string_view rec);
-// Holds the records from now on, so that fort.2 is neither emptied nor
-// written before the settings are checked (it might be a file the run
-// reads). Nothing is opened.
-void hold_report();
-// Ends the hold: creates or empties fort.2 and writes the held records to
-// it. When fort.2 is one of the run's inputs the held records are dropped
-// (the console has them) and false is returned. Ends the run (RunEnd) when
-// fort.2 cannot be opened. Does nothing when the report is not held.
-bool release_report();
-// Flushes and closes the report file if it was created; for main() and tests.
-void close_report();
-// With dry set, report_record() and release_report() write nothing (quon
-// --check writes no file at all).
-void set_report_dry(bool dry) noexcept;
+// ---- Fault injection, for tests only ----------------------------------------
+// No option of the program reaches these: a test calls them to make the
+// output files fail as a full disk or a refused creation would. While off
+// (the default) a write costs one test of a flag.
+//
+// From now on, the writes to the system and the opens of every OutFile are
+// counted, and the nth write (1 = the next one) fails, and so does the nth
+// OutFile::open; 0 leaves that kind alone (inject_output_faults(0, 0) only
+// counts). The counts start again at every call.
+void inject_output_faults(long nth_write, long nth_open) noexcept;
+// Switches the counting and the faults off.
+void stop_output_faults() noexcept;
+// Writes and opens counted since the last inject_output_faults.
+long output_writes_seen() noexcept;
+long output_opens_seen() noexcept;
+// The name of the file the injected fault hit (empty while none has), and
+// how many opens had been counted when it hit (the open that failed
+// included).
+std::string_view faulted_file() noexcept;
+long opens_at_fault() noexcept;
 
 } // namespace quon

@@ -1,7 +1,9 @@
-// Tests of the sequential files: record splitting, put-back, raw reads,
-// buffered output and its failures, and the lazily created report file.
+// Tests of the file classes: record splitting, put-back, raw reads, and
+// buffered output and its failures.
 
-#include "io.h"
+#include "files.h"
+
+#include "reporters.h"
 
 #include <gtest/gtest.h>
 
@@ -292,47 +294,5 @@ TEST_F(FileTest, FailedWritesAreRemembered) {
   EXPECT_TRUE(o.close());
   EXPECT_EQ(test::read_file("fine.txt"), "ok\n");
 }
-
-TEST_F(FileTest, ReportFileIsCreatedByItsFirstRecord) {
-  test::write_file("fort.2", "stale report of an earlier run\n");
-  close_report();
-  // Nothing touches an old report until a record is written.
-  EXPECT_EQ(test::read_file("fort.2"), "stale report of an earlier run\n");
-  report_record(" first");
-  // Each record is on disk at once, before any close.
-  EXPECT_EQ(test::read_file("fort.2"), " first\n");
-  report_record(" second");
-  EXPECT_EQ(test::read_file("fort.2"), " first\n second\n");
-  close_report();
-  EXPECT_EQ(test::read_file("fort.2"), " first\n second\n");
-  report_record(" again");
-  EXPECT_EQ(test::read_file("fort.2"), " again\n");
-}
-
-// A report file that cannot be created or written ends the run: the budget
-// table and the records of an early end must not be lost silently.
-TEST_F(FileTest, ReportFileThatCannotBeKeptEndsTheRun) {
-  close_report();
-  std::filesystem::create_directory("fort.2");
-  testing::internal::CaptureStderr();
-  EXPECT_THROW(report_record(" lost"), RunEnd);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Cannot open file fort.2\n");
-  std::filesystem::remove("fort.2");
-
-  std::filesystem::create_symlink("/dev/full", "fort.2");
-  testing::internal::CaptureStderr();
-  EXPECT_THROW(report_record(" lost"), RunEnd);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Cannot write to file fort.2\n");
-  std::filesystem::remove("fort.2");
-  close_report();
-}
-
-TEST_F(FileTest, NoReportFileWithoutRecords) {
-  close_report();
-  EXPECT_FALSE(file_exists("fort.2"));
-}
-
 } // namespace
 } // namespace quon
