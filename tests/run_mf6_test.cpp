@@ -310,6 +310,11 @@ TEST_F(Mf6, Mf6SettingsThatEndTheRun) {
     int status;                // of the run
   } rows[] = {
       {"MF6 out/m\n", "  MF6 TDIS file out/m.tdis: can be created", 0},
+      {"MF6 out/m\n", "  MF6 OBS file out/m.wel.obs: can be created", 0},
+      {"MF6 out/m PREFIX ABCDEFGHIJK\n",
+       "would end the run: MF6 PREFIX makes a package name longer than the 16 "
+       "characters MODFLOW 6 takes: ABCDEFGHIJKPRECIP",
+       1},
       {"MF6 out/m\nAPPEND\n",
        "would end the run: MF6 cannot be used with APPEND", 1},
       {"MF6 quon\n",
