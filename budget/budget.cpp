@@ -17,11 +17,6 @@ namespace {
 constexpr std::string_view PUMPBSN = "quon/pump.bsn";
 constexpr std::string_view RECHBSN = "quon/rech.bsn";
 
-// Labels of the nine column groups, in the order of a row.
-constexpr std::array<std::string_view, 9> GROUPS{
-    "gwIrr_af",  "gwMI_af",   "gwArea_ac", "coArea_ac", "swArea_ac",
-    "RchRcp_af", "RchRcg_af", "RchRcs_af", "RchRcc_af"};
-
 // Recharge depth over one cell, inches, to acre-feet: feet, then times the
 // 640 acres of a square mile, in that order.
 double acre_feet(double inches) {
@@ -51,6 +46,7 @@ struct RowValues {
   std::string_view file;
   std::string_view year;
   int col = 0;
+  double *keep = nullptr; // where the row's values are kept, when set
 
   void put(double v, int w) {
     ++col;
@@ -63,6 +59,8 @@ struct RowValues {
       q = fmt::i(q, col, 3);
       errorvalue(msg::BUDGET_VALUE, {buf, std::size_t(q - buf)}, v);
     }
+    if (keep)
+      keep[col - 1] = v;
     p = fmt::f(p, v, w, 1);
   }
 };
@@ -102,6 +100,7 @@ void subarea_row(
 void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
                 bool sub) {
   const int nz = std::min(run.nbud, MAXBUDZONE);
+  run.nbudrow = 0;
   if (nz <= 0)
     return;
   const int nsub = std::clamp(run.nsub, 0, MAXSUBAREA);
@@ -135,13 +134,15 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
   }
 
   char buf[ROWCAP];
-  RowValues row{fmt::a(fmt::x(buf, 1), label.full()), REPORT, label.trimmed()};
+  RowValues row{fmt::a(fmt::x(buf, 1), label.full()), REPORT, label.trimmed(),
+                0, run.budrow.data()};
 
   if (label.full().find("SS") != std::string_view::npos) {
     for (int z = 1; z <= nz; ++z)
       row.put(work[z], 10);
     row.put(total6, 10);
     report_record({buf, std::size_t(row.p - buf)});
+    run.nbudrow = row.col;
     return;
   }
 
@@ -208,6 +209,7 @@ void budget_row(Run &run, std::string_view label_in, const CellArray &rech,
     state_group(g);
   }
   report_record({buf, std::size_t(row.p - buf)});
+  run.nbudrow = row.col;
 
   if (!sub)
     return;
@@ -225,7 +227,7 @@ void budget_header(Run &run) {
   const int nz = std::clamp(run.nbud, 0, MAXBUDZONE);
   char buf[ROWCAP];
   char *p = fmt::a(buf, " Year");
-  for (auto label : GROUPS) {
+  for (auto label : BUDGET_GROUPS) {
     for (int z = 0; z < nz; ++z)
       p = fmt::a(p, run.budnames[z].trimmed(), 10);
     p = fmt::a(p, label, 10);
@@ -247,9 +249,11 @@ void subarea_headers(Run &run) {
 // One budget row in the report file: with a label holding "SS" the steady
 // row (recharge of the budget zones in acre-feet and their total), else the
 // nine groups of a transient year, after which slice 0 of pmp, mi, agw, aco
-// and asw holds the sum of their state slices. Writes and changes nothing
-// when there are no budget zones. A value that is not finite ends the run
-// (errorvalue) naming the file, year and column. Does not allocate.
+// and asw holds the sum of their state slices. The row's values are kept in
+// run.budrow (run.nbudrow of them) for the BUDGETCSV table. Writes and
+// changes nothing else when there are no budget zones. A value that is not
+// finite ends the run (errorvalue) naming the file, year and column. Does not
+// allocate.
 void budget(Run &run, std::string_view label, const CellArray &rech) {
   budget_row(run, label, rech, false);
 }

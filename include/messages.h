@@ -65,7 +65,8 @@ inline constexpr M USE_NAMES[] = {"parameter file",
                                   "MF6 IRCH grid",
                                   "MF6 WELLAYER grid",
                                   "FUNCTION table file",
-                                  "TERRAIN plot file"};
+                                  "TERRAIN plot file",
+                                  "BUDGETCSV file"};
 inline constexpr M USE_WELL = "WELL file";
 inline constexpr M USE_RECHARGE = "RECHARGE file";
 inline constexpr M USE_REPORT = "report file";
@@ -407,5 +408,11 @@ inline constexpr M MISSING_STATE = " {} {}";
 inline constexpr M MISSING_TOTAL = "{}{})";
 inline constexpr M PERIODS_ONE = "{} period";
 inline constexpr M PERIODS = "{} periods";
+
+// ---- The BUDGETCSV table ----------------------------------------------------
+inline constexpr M BUDGETCSV_NAME = "BUDGETCSV needs a file name: ";
+inline constexpr M BUDGETCSV_NO_BUDGET =
+    "BUDGETCSV needs a BUDGET line, without budget zones its table has no "
+    "rows: ";
 
 } // namespace quon::msg

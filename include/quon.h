@@ -32,6 +32,7 @@ inline constexpr int MAXFUNDATA = 64;  // data rows of a FUNCTION block
 inline constexpr int MAXTABROW = 8192; // rows of the recharge function table
 inline constexpr int MAXSOIL = 9;      // soils
 inline constexpr int MAXBUDZONE = 9;   // budget zones
+inline constexpr int NBUDGROUP = 9;    // column groups of a budget row
 inline constexpr int MAXSUBAREA =
     23; // budget sub-areas (names 1..23; 0 is fixed)
 inline constexpr int MAXKRIG = 135;    // kriging store order: 128 + 2*3 + 1

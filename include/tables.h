@@ -32,6 +32,7 @@ enum FileUse : int {
   NINPUTUSE,                // the uses above are inputs, the ones below outputs
   USE_FUNTABLE = NINPUTUSE, // FUNCTION table file
   USE_TERPLOT,              // TERRAIN plot file
+  USE_BUDGETCSV,            // BUDGETCSV table
   NFILEUSE
 };
 
@@ -86,6 +87,7 @@ struct Run {
   OutFile pumpbsn{std::size_t(1) << 16}; // channel 11, "quon/pump.bsn"
   OutFile rechbsn{std::size_t(1) << 16}; // channel 12, "quon/rech.bsn"
   OutFile annual;                        // channel 49, year.csv
+  OutFile budgetcsv{1 << 16};            // the BUDGETCSV table
   // MODFLOW 6 input (MF6 base), in the order of Mf6File (period/mf6.h):
   // the names the run writes (blank: not written, all blank without MF6)
   // and their files; mf6period counts the periods written to them.
@@ -182,6 +184,11 @@ struct Run {
   CellArray steadyrecharge{};
   std::array<StateSums, NSUMS> sums; // pmp, mi, agw, aco, asw, rcg, rcs, rcc
   std::array<double, MAXBUDZONE + 1> budwork{};
+  // The values of the last budget row written to the report file, in the
+  // row's order (nbudrow of them; 0 when it wrote none), for the writers
+  // that take the budget as well.
+  std::array<double, (MAXBUDZONE + 1) * NBUDGROUP> budrow{};
+  int nbudrow = 0;
   std::array<std::array<double, MAXSUBAREA + 1>, NSLICE> subpump{}, subrech{};
 
   // Work grids of the annual evaluation and of the period assembly.

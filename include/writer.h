@@ -52,8 +52,9 @@ public:
   virtual void file(const OutputName &f, bool required) = 0;
   // A family of yearly files.
   virtual void yearly(const OutputFamily &f, bool required) = 0;
-  // The settings lack a file the writer cannot do without (msg names it).
-  virtual void missing(std::string_view msg) = 0;
+  // The settings lack a file the writer cannot do without (msg names it,
+  // value is the text that follows msg, if any).
+  virtual void missing(std::string_view msg, std::string_view value) = 0;
 
 protected:
   Places() = default;

@@ -25,7 +25,7 @@ public:
   // Without a name there is no WEL file to give the model.
   void prove(const Run &run, Places &places) const override {
     if (run.wellname.blank())
-      places.missing(msg::NO_WELL_FILE);
+      places.missing(msg::NO_WELL_FILE, {});
     Writer::prove(run, places);
   }
 

@@ -72,6 +72,7 @@ constexpr std::string_view HELP =
     "  TERRAIN flags mults plot [LIMIT min max]  terrain multipliers\n"
     "  XFACTOR year file            irrigation recharge factors after year\n"
     "  BUDGET zones [subareas]      budget zone grid, optional sub-areas\n"
+    "  BUDGETCSV file               the budget tables as one CSV table\n"
     "  STATIONS locations precip drift  precipitation stations\n"
     "  MONTH m1 .. m12              monthly shares of the year, sum 1\n"
     "  FUNCTION table type          recharge functions; data lines follow\n"

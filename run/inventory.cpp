@@ -19,10 +19,10 @@
 #include "messages.h"
 #include "period.h"
 #include "places.h"
+#include "reporters.h"
 #include "say.h"
 #include "schedule.h"
 #include "tables.h"
-#include "reporters.h"
 #include "utl.h"
 
 namespace quon {
@@ -143,7 +143,9 @@ public:
                 std::span(f.exts.data(), std::size_t(f.nexts)),
                 required ? &stop_ : nullptr);
   }
-  void missing(std::string_view msg) override { stop_.stop(msg, {}); }
+  void missing(std::string_view msg, std::string_view value) override {
+    stop_.stop(msg, value);
+  }
 
 private:
   const Run &run_;

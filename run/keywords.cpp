@@ -323,6 +323,11 @@ void kw_budget(Run &run, std::string_view line) {
   run.has_subarea = true;
 }
 
+void kw_budgetcsv(Run &run, std::string_view line) {
+  if (!next_output(run, line, run.usedname[USE_BUDGETCSV], WORDLEN))
+    error(msg::BUDGETCSV_NAME, line);
+}
+
 void kw_stations(Run &run, std::string_view) { readstation(run); }
 
 void kw_month(Run &run, std::string_view line) {
@@ -342,7 +347,7 @@ struct Keyword {
 };
 
 // Tried in this order; the first match wins.
-constexpr std::array<Keyword, 23> keywords{{
+constexpr std::array<Keyword, 24> keywords{{
     {"FILE", kw_file},
     {"DIR", kw_dir},
     {"APPEND", kw_append},
@@ -362,6 +367,7 @@ constexpr std::array<Keyword, 23> keywords{{
     {"TERRAIN", kw_terrain},
     {"XFACTOR", kw_xfactor},
     {"BUDGET", kw_budget},
+    {"BUDGETCSV", kw_budgetcsv},
     {"STATIONS", kw_stations},
     {"MONTH", kw_month},
     {"FUNCTION", kw_function},

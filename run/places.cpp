@@ -20,10 +20,10 @@
 #include "messages.h"
 #include "period.h"
 #include "places.h"
+#include "reporters.h"
 #include "say.h"
 #include "schedule.h"
 #include "tables.h"
-#include "reporters.h"
 #include "utl.h"
 
 namespace quon {
@@ -113,7 +113,9 @@ public:
           stop_.stop(msg::CANNOT_OPEN, p.view());
       }
   }
-  void missing(std::string_view msg) override { stop_.stop(msg, {}); }
+  void missing(std::string_view msg, std::string_view value) override {
+    stop_.stop(msg, value);
+  }
 
 private:
   const Run &run_;

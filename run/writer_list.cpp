@@ -23,6 +23,8 @@ void build_writers(Run &run) {
   w.add(report_writer());
   if (run.has_subarea)
     w.add(subarea_writer());
+  if (!run.usedname[USE_BUDGETCSV].blank())
+    w.add(budgetcsv_writer());
   w.add(function_table_writer());
   w.add(terrain_plot_writer());
   if (run.nstore == 3)

@@ -92,11 +92,13 @@ protected:
 
 TEST_F(OutputFaults, EveryFailedWriteOrOpenEndsTheRunWithItsRecord) {
   // Every kind of output: four RCH files, the WEL file, MODFLOW 6, the
-  // yearly pumping table, the sub-area files, the store grids, fort.2.
+  // yearly pumping table, the sub-area files, the BUDGETCSV table, the
+  // store grids, fort.2.
   ASSERT_EQ(test::shell(GEN + " --out . --seed 5 --years 1 --steady-years 0 "
                               "--stations 6 --wells 300 >/dev/null 2>&1"),
             0);
-  test::write_file("quon.par", test::read_file("quon.par") + "MF6 m6\n");
+  test::write_file("quon.par", test::read_file("quon.par") +
+                                   "MF6 m6\nBUDGETCSV budget.csv\n");
 
   ASSERT_EQ(run(0, 0), 0) << err;
   const long total_writes = writes, total_opens = opens;

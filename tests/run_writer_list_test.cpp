@@ -70,6 +70,8 @@ TEST_F(ProvenPlaces, ABadOutputPlaceLeavesTheLastGoodRunAsItWas) {
        "Cannot open file fort.2"},
       {"sub-area files", FIFO, "quon/rech.bsn", "", 1,
        "Cannot open file quon/rech.bsn"},
+      {"BUDGETCSV", ADD, "BUDGETCSV nodir/budget.csv", "", 1,
+       "Cannot open file nodir/budget.csv"},
       {"ANNPUMP", FOLDER, "1950.csv", "", 1, "Cannot open file 1950.csv"},
       {"FILE store", RENAME, "FILE store ", "FILE nodir ", 0,
        "Cannot open file nodir/1950.ppt"},
@@ -143,7 +145,8 @@ TEST_F(ProvenPlaces, ABadOutputPlaceLeavesTheLastGoodRunAsItWas) {
 // the outputs --check lists (a yearly family by its first and last file).
 TEST_F(ProvenPlaces, EveryFileARunWritesIsAnOutputOfTheList) {
   ASSERT_EQ(shell(GEN + " --out run --years 2 >/dev/null"), 0);
-  write_file("run/quon.par", read_file("run/quon.par") + "MF6 mf6/quon\n");
+  write_file("run/quon.par",
+             read_file("run/quon.par") + "MF6 mf6/quon\nBUDGETCSV b.csv\n");
   fs::create_directory("run/mf6");
   ASSERT_EQ(shell("cd run && " + QUON + " --check quon.par >../inv 2>&1"), 0);
   const std::string inv = read_file("inv");
@@ -168,8 +171,8 @@ TEST_F(ProvenPlaces, EveryFileARunWritesIsAnOutputOfTheList) {
         << outputs;
   }
   // WEL, 4 RCH, 8 MF6 (TDIS, WEL, package list, observations, 4 RCH),
-  // fort.2, 2 sub-area, 2 side, 2 x 3 store, 2 tables.
-  EXPECT_EQ(written, 1 + 4 + 8 + 1 + 2 + 2 + 6 + 2);
+  // fort.2, 2 sub-area, BUDGETCSV, 2 side, 2 x 3 store, 2 tables.
+  EXPECT_EQ(written, 1 + 4 + 8 + 1 + 2 + 1 + 2 + 6 + 2);
 }
 
 } // namespace

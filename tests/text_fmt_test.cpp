@@ -692,5 +692,25 @@ TEST_F(FmtRows, RowsOfF9_5AreTheFieldsOfF) {
   }
 }
 
+// The shortest text reads back to the same bits and fits SHORTEST_MAX for
+// the longest forms (17 digits, negative, exponent).
+TEST(Fmt, ShortestReadsBackToTheSameDouble) {
+  std::mt19937_64 gen(25);
+  char buf[fmt::SHORTEST_MAX + 1];
+  for (int k = 0; k < 20000; ++k) {
+    const double v =
+        k == 0 ? -2.2250738585072014e-308 : std::bit_cast<double>(gen());
+    if (!std::isfinite(v))
+      continue;
+    char *end = fmt::shortest(buf, v);
+    ASSERT_LE(end - buf, fmt::SHORTEST_MAX);
+    *end = 0;
+    EXPECT_EQ(std::strtod(buf, nullptr), v) << buf;
+  }
+  EXPECT_EQ(std::string(buf, fmt::shortest(buf, 1460404.966621465)),
+            "1460404.966621465");
+  EXPECT_EQ(std::string(buf, fmt::digits(buf, -1948)), "-1948");
+}
+
 } // namespace
 } // namespace quon::test

@@ -325,6 +325,14 @@ char *x(char *out, int n) noexcept {
   return out + n;
 }
 
+char *shortest(char *out, double x) noexcept {
+  return std::to_chars(out, out + SHORTEST_MAX, x).ptr;
+}
+
+char *digits(char *out, std::int64_t v) noexcept {
+  return std::to_chars(out, out + DIGITS_MAX, v).ptr;
+}
+
 namespace {
 
 // F9.5, the layout of every RCH array value, with the field's shape fixed at

@@ -44,6 +44,18 @@ char *a(char *out, std::string_view s, int w) noexcept;
 // nX: n blanks.
 char *x(char *out, int n) noexcept;
 
+// The shortest text that reads back to the same double (digits, a point and
+// an exponent only as needed: "0.1", "1460405", "1e+22"), for files that
+// programs read back at full precision. x must be finite; at most
+// SHORTEST_MAX characters.
+inline constexpr int SHORTEST_MAX = 32;
+char *shortest(char *out, double x) noexcept;
+
+// An integer in as many characters as it needs, no blanks: at most
+// DIGITS_MAX (19 digits and a sign).
+inline constexpr int DIGITS_MAX = 20;
+char *digits(char *out, std::int64_t v) noexcept;
+
 // Writes `values` with the layout (kFw.d): k fields per record, a new record
 // started by format reversion after every k values, so 326 values with k = 20
 // make 16 records of 20 and one of 6. Each record ends with a line end.

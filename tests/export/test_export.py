@@ -16,7 +16,8 @@ from osgeo import gdal
 
 from quonplot import readers as R
 
-CRS = "EPSG:2263"  # a CRS in US survey feet
+# The CRS of the grid's coordinates: UTM zone 14 north in US survey feet.
+CRS = "+proj=utm +zone=14 +datum=NAD83 +units=us-ft"
 
 
 @pytest.fixture(scope="module")
@@ -34,6 +35,12 @@ def exported(run4, run1, tmp_path_factory):
 def f95(v):
     s = f"{v:9.5f}"
     return s if len(s) == 9 else "*" * 9
+
+
+def inactive(run):
+    """The cells the run's IBOUND grid marks 0."""
+    grid, _ = R.read_zones(run / "ibound.zon", False)
+    return grid == 0
 
 
 def labels(nc):
@@ -55,6 +62,9 @@ def test_rch_and_wel_files_rebuilt_from_the_export(run4, run1, exported):
             text = [open(run / name).readline()]
             for label, secs, grid in zip(labels(nc), seconds, [
                     nc[var.name + "_steady"][:]] + list(var[:])):
+                # quon writes zeros where the export says "no data".
+                assert (np.isnan(grid) == inactive(run)).all()
+                grid = np.where(inactive(run), 0.0, grid)
                 s1 = 0.08333333333333333 / secs  # quon's multiplier
                 text.append(f"{1:10d}{0:10d}\nINTERNAL {s1:15.8E} (20F9.5)  "
                             f"-1 {label}\n")
@@ -84,9 +94,11 @@ def test_store_grids_to_the_last_bit(run4, run1, exported):
                 want = np.fromfile(path, "<f8", R.NCELL, offset=4) if binary \
                     else np.array(path.read_text().split(), dtype=float)
                 assert want.max() > 0
+                want = np.where(inactive(run).ravel(), np.nan, want)
                 assert nc[var][k].tobytes() == want.tobytes()
                 tif = gdal.Open(str(exported / label / f"{var}_{year}.tif"))
                 assert tif.ReadAsArray().tobytes() == want.tobytes()
+                assert np.isnan(tif.GetRasterBand(1).GetNoDataValue())
 
 
 def gdalinfo(target):
@@ -106,7 +118,8 @@ def test_gdal_sees_the_georeference(exported, run, target, crs):
     assert "Size is 326, 165" in info
     assert "Origin = (266023.000000000000000,14964006.000000000000000)" in info
     assert "Pixel Size = (5280.000000000000000,-5280.000000000000000)" in info
-    assert ('ID["EPSG",2263]]' in info) == crs
+    assert ('PARAMETER["Longitude of natural origin",-99' in info or
+            "longitude_of_central_meridian=-99" in info) == crs
     assert ("Coordinate System is:" in info) == crs
     nc = netCDF4.Dataset(exported / f"{run}.nc")
     assert ("crs_note" in nc.ncattrs()) != crs
@@ -134,6 +147,47 @@ def test_xarray_selects_a_cell_as_the_file_holds_it(run4, exported):
     assert ds.attrs["quon_version"].startswith("1.0.0 (commit ") and \
         ds.attrs["quon_version_from"].endswith("quon --version")
     assert ds.attrs["transient_span"] == "1949-1950"
+
+
+def test_analysis_by_year_and_no_data(run4, exported):
+    """Years select as integers, statistics leave out the inactive cells,
+    and counts have units."""
+    ds = xr.open_dataset(exported / "four.nc")
+    assert ds.year.dtype.kind == "i" and list(ds.year.values) == [1949, 1950]
+    ppt = ds.precipitation.sel(year=1950)
+    out = inactive(run4)
+    assert 0 < out.sum() < out.size
+    assert (np.isnan(ppt.values) == out).all()
+    assert float(ppt.mean()) == pytest.approx(ppt.values[~out].mean())
+    assert str(ds.year_bounds.values[1][0])[:10] == "1950-01-01"
+    assert str(ds.time_bounds.values[0][1])[:10] == "1949-02-01"
+    assert "MODFLOW never applies" in ds.recharge_precipitation.inactive_cells
+    # Pumping is the WEL file's, zeros between the wells included: no cell
+    # of it is masked.
+    assert not np.isnan(ds.pumping.values).any()
+    assert ds.well_count.units == "1"
+
+
+@pytest.mark.parametrize("crs,warned", [
+    (CRS, None),
+    ("EPSG:2263", "(75.6°N to 77.5°N, 80.6°W to 64.8°W) lies outside the "
+     "area of use of 'NAD83 / New York Long Island (ftUS)' (40.5°N to "
+     "41.3°N, 74.3°W to 71.8°W)"),
+    ("EPSG:2227", "lies outside the area of use of 'NAD83 / California zone"
+     " 3 (ftUS)'"),
+])
+def test_crs_whose_area_does_not_hold_the_grid_warns(run1, tmp_path, crs,
+                                                     warned):
+    status, _, err = quon_export(run1 / "quon.par", "-o", tmp_path / "a.nc",
+                                 "--crs", crs, "--quon",
+                                 os.path.join(BUILD, "quon"))
+    assert status == 0
+    if warned is None:
+        assert err == ""
+    else:
+        assert err.count("\n") == 1 and err.startswith(
+            f"quon-export: {crs}: warning: the grid ")
+        assert warned in err
 
 
 def linked(run, folder, changes):

@@ -366,3 +366,96 @@ def test_sub_areas_keep_their_map_colours_in_the_charts(names):
     chart, map_ = subarea_colours(names), zone_colours(names - 1)
     assert chart[0] == NOZONE and NOZONE not in map_
     assert chart[1:] == map_ and len(set(map(str, chart))) == names
+
+
+def drawn_figures(monkeypatch):
+    """The figures draw_map and draw_budget make, kept instead of saved."""
+    from quonplot import budget, maps
+    figures = []
+    monkeypatch.setattr(maps, "save", lambda fig, out: figures.append(fig))
+    monkeypatch.setattr(budget, "save", lambda fig, out: figures.append(fig))
+    return figures
+
+
+def legend_of(fig):
+    """(title, [(label, face colour)]) of the figure's legends, in order."""
+    out = []
+    for ax in fig.axes:
+        leg = ax.get_legend()
+        if leg is not None:
+            out.append((leg.get_title().get_text(), [
+                (t.get_text(), h.get_facecolor() if hasattr(
+                    h, "get_facecolor") else None)
+                for t, h in zip(leg.get_texts(), leg.legendHandles)]))
+    return out
+
+
+@pytest.mark.parametrize("style,values,scale", [
+    ("amount", (0.0, 0.04, 3.0), "Recharge (inches), square-root scale"),
+    ("amount", (-2.0, 0.0, 1.0),
+     "Recharge (inches), linear scale each side of 0"),
+    ("factor", (0.5, 1.0, 1.5),
+     "Recharge (inches), linear scale each side of 1"),
+    ("level", (12.0, 20.0, 31.0), "Recharge (inches), linear scale"),
+])
+def test_map_colour_bar_says_its_scale(monkeypatch, style, values, scale):
+    from quonplot.maps import draw_map
+    figures = drawn_figures(monkeypatch)
+    grid = np.full((R.NROW, R.NCOL), values[1])
+    grid[:10], grid[-10:] = values[0], values[2]
+    ibound = np.ones(grid.shape, np.int32)
+    ibound[:, :3] = 0
+    names, x, y = ["A"], [R.X0 + 5e5], [R.Y0 + 4e5]
+    draw_map(grid, "m.png", "Recharge", "inches", style, ibound=ibound,
+             stations=(names, x, y))
+    fig, = figures
+    bar = fig.axes[1]
+    assert bar.get_ylabel() == scale
+    labels = [label for label, _ in legend_of(fig)[0][1]]
+    assert labels[-2:] == ["inactive (IBOUND 0)", "1 station"]
+    assert ("zero" in labels) == (scale.endswith("square-root scale"))
+
+
+def test_zone_palettes_on_maps_and_charts(text_run, monkeypatch):
+    """Sub-areas and terrain classes in colours of their own, far from the
+    states' and the same on map and chart; budget zones 1-3 in the states'
+    colours on map and chart; the budget legend in words, counts in the
+    singular and plural."""
+    from matplotlib import colors
+    from quonplot import budget, maps
+    figures = drawn_figures(monkeypatch)
+    states = [np.array(colors.to_rgb(c)) for c in maps.STATE_COLOURS]
+    for key in ("subarea", "terrain", "budget"):
+        path = text_run / f"{key}.zon"
+        data = maps.load(str(path))
+        maps.draw_map(data.grid, "z.png", data.quantity, data.unit,
+                      data.style, zone_names=data.names,
+                      colours=data.colours)
+        entries = legend_of(figures[-1])[0][1]
+        coloured = {label.split(" ", 1)[1]: colors.to_hex(face)
+                    for label, face in entries if label[0].isdigit() and
+                    not label.startswith("0 ")}
+        assert list(coloured) == data.names
+        far = [min(np.linalg.norm(np.array(colors.to_rgb(c)) - s)
+                   for s in states) for c in coloured.values()]
+        if key == "budget":
+            assert list(coloured.values())[:3] == list(maps.STATE_COLOURS)
+            budget_map = coloured
+        else:
+            assert min(far) > 0.25 and len(set(coloured.values())) == \
+                len(coloured)
+            if key == "subarea":
+                subarea_map = coloured
+    budget.draw_budget(R.read_budget(text_run / "fort.2"), "b.png",
+                       subareas=[R.read_subareas(text_run / "quon" / n)
+                                 for n in ("pump.bsn", "rech.bsn")])
+    (zones_title, zones), (subs_title, subs) = legend_of(figures[-1])
+    assert "by state" in zones_title and "column" not in zones_title
+    chart = {label: colors.to_hex(face) for label, face in zones + subs
+             if face is not None}
+    for name, colour in {**budget_map, **subarea_map}.items():
+        assert chart[name] == colour, name
+    texts = " ".join(t.get_text() for ax in figures[-1].axes
+                     for t in ax.texts)
+    assert "2 transient years" in texts and "0 other lines" in texts
+

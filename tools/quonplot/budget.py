@@ -10,7 +10,8 @@ from matplotlib.lines import Line2D
 from matplotlib.ticker import FuncFormatter, MaxNLocator
 
 from . import readers as R
-from .maps import NOZONE, zone_colours, new_figure, save
+from .maps import NOZONE, budget_colours, counted, new_figure, save, \
+    zone_colours
 
 TITLES = {
     "gwIrr_af": ("Irrigation pumping", "acre-feet"),
@@ -27,6 +28,12 @@ TITLES = {
 PLACES = {"gwIrr_af": (0, 0), "gwMI_af": (0, 1), "gwArea_ac": (1, 0),
           "coArea_ac": (1, 1), "swArea_ac": (1, 2), "RchRcp_af": (2, 0),
           "RchRcg_af": (2, 1), "RchRcs_af": (2, 2), "RchRcc_af": (2, 3)}
+# What the colours of the upper panels stand for: the report file lists
+# precipitation recharge by budget zone, every other group by state, the
+# states taking the columns (and colours) of the first three zones.
+STATES_LEGEND = ("Recharge from precipitation: by budget zone.\n"
+                 "All other panels: by state, CO in the colour of the "
+                 "first zone,\nKS in the second's, NE in the third's.")
 BARS_UP_TO = 5  # years; longer runs are drawn as stacked areas
 TICKS = 8  # points: tick labels stay readable on the report page
 
@@ -40,6 +47,9 @@ def subarea_colours(n):
 
 def _thousands(ax):
     ax.yaxis.set_major_formatter(FuncFormatter(lambda v, _: f"{v:,.0f}"))
+    # Years as they are: a short run would otherwise get an offset axis
+    # ("-1, 0, +1.95e3").
+    ax.xaxis.set_major_formatter(FuncFormatter(lambda v, _: f"{v:.0f}"))
     ax.xaxis.set_major_locator(MaxNLocator(integer=True, nbins=6))
 
 
@@ -68,8 +78,8 @@ def _stack(ax, years, parts, colours, labels, total=None):
     if top > 0:
         ax.set_ylim(0, top * 1.08)  # room above the total line
     if missing:
-        ax.text(0.01, 0.97, f"{missing} value(s) too wide for the table "
-                "(****), left out", transform=ax.transAxes, fontsize=7,
+        ax.text(0.01, 0.97, f"{counted(missing, 'value')} too wide for the "
+                "table (****), left out", transform=ax.transAxes, fontsize=7,
                 va="top", color="red")
 
 
@@ -80,7 +90,7 @@ def draw_budget(budget, out, subareas=None, title=None):
     fig = new_figure((15.0, 3.3 * rows + 0.8))
     grid = fig.add_gridspec(rows, 4)
     names = budget.names
-    colours = zone_colours(len(names))
+    colours = budget_colours(len(names))
     years = budget.years
     nz = len(names)
     for g, group in enumerate(R.BUDGET_GROUPS):
@@ -127,16 +137,15 @@ def draw_budget(budget, out, subareas=None, title=None):
     if years:
         notes.legend(*zone_handles, loc="upper left", fontsize=9,
                      ncol=5 if len(zone_handles[0]) <= 5 else 4,
-                     frameon=False, title="budget zones (the state groups "
-                     "hold CO, KS, NE in columns 1, 2, 3)", title_fontsize=9)
-    lines = [f"{len(years)} transient years" +
+                     frameon=False, title=STATES_LEGEND, title_fontsize=9)
+    lines = [counted(len(years), "transient year") +
              (f", {years[0]}-{years[-1]}" if years else ""),
              "steady row (SS): " + ("hatched, left of the years in the "
                                     "precipitation recharge panel;\n  the "
                                     "star is its total from the file"
                                     if budget.steady is not None else "none"),
-             f"{len(budget.other)} other lines in the report file "
-             "(warnings, errors)"]
+             f"{counted(len(budget.other), 'other line')} in the report "
+             "file (warnings, errors)"]
     notes.text(0.02, 0.3, "\n".join(lines), fontsize=9, va="center",
                transform=notes.transAxes)
     if subareas:

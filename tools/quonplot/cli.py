@@ -96,7 +96,7 @@ def _map(a):
     maps.draw_map(data.grid, out, data.quantity, data.unit, data.style,
                   ibound=ibound, stations=stations,
                   title=a.title or data.title, zone_names=data.names,
-                  limits=limits)
+                  limits=limits, colours=data.colours)
     return out
 
 

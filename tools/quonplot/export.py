@@ -49,6 +49,12 @@ ZONES = (("ibound", "ibound", False, 16, None),
          ("subarea", "subarea", True, 10, "nonOsken"))
 
 
+# What the missing values of recharge and the yearly grids mean.
+INACTIVE = ("_FillValue (NaN) at the cells the IBOUND grid {} marks 0: "
+            "they are outside the model, MODFLOW never applies a value "
+            "there (quon's files list these cells all the same)")
+
+
 def _parser():
     p = R.OneLineParser(
         prog="quon-export",
@@ -86,6 +92,55 @@ def parse_crs(text):
         raise R.InputError(text, f"CRS '{crs.name}' measures in {unit}; the "
                            "grid's coordinates are feet")
     return crs
+
+
+def grid_lonlat(crs):
+    """(west, south, east, north) in degrees of the grid's outline as crs
+    places it: its edges sampled every tenth of a side, since a projection
+    bends them."""
+    import pyproj
+    to_deg = pyproj.Transformer.from_crs(crs, crs.geodetic_crs,
+                                         always_xy=True)
+    t = np.linspace(0.0, 1.0, 11)
+    xs = R.X0 + R.NCOL * R.CELLSIZE * t
+    ys = R.Y0 + R.NROW * R.CELLSIZE * t
+    x = np.concatenate([xs, xs, np.full(11, xs[0]), np.full(11, xs[-1])])
+    y = np.concatenate([np.full(11, ys[0]), np.full(11, ys[-1]), ys, ys])
+    lon, lat = to_deg.transform(x, y)
+    return lon.min(), lat.min(), lon.max(), lat.max()
+
+
+def area_of_use_warning(text, crs):
+    """The warning line for a CRS whose area of use (as pyproj knows it)
+    does not contain the grid: coordinates in another CRS than the one
+    given put the grid far from the model's region, silently. None when
+    the grid lies inside, or when pyproj knows no area of use (a PROJ
+    string)."""
+    area = crs.area_of_use
+    if area is None:
+        return None
+    try:
+        west, south, east, north = grid_lonlat(crs)
+    except Exception:  # coordinates the CRS cannot take back to degrees
+        west = south = east = north = float("nan")
+    if west >= area.west and east <= area.east and south >= area.south \
+            and north <= area.north:
+        return None
+
+    def box(w, s, e, n):
+        return f"{_deg(s, 'N', 'S')} to {_deg(n, 'N', 'S')}, " \
+            f"{_deg(w, 'E', 'W')} to {_deg(e, 'E', 'W')}"
+    grid = box(west, south, east, north)
+    return (f"quon-export: {text}: warning: the grid ({grid}) "
+            f"lies outside the area of use of '{crs.name}' "
+            f"({box(area.west, area.south, area.east, area.north)}); are the "
+            "model's coordinates in this CRS?\n")
+
+
+def _deg(v, pos, neg):
+    if not np.isfinite(v):
+        return "?"
+    return f"{abs(v):.1f}\u00b0{pos if v >= 0 else neg}"
 
 
 def cf_grid_mapping(crs):
@@ -235,12 +290,13 @@ class Writer:
         v.setncatts(cf_grid_mapping(self.crs))
         v.setncattr("spatial_ref", self.crs.to_wkt())
 
-    def variable(self, name, dims, dtype, attrs):
-        """A compressed data variable, chunked one grid a chunk."""
+    def variable(self, name, dims, dtype, attrs, fill=False):
+        """A compressed data variable, chunked one grid a chunk; fill is its
+        _FillValue (False: none)."""
         chunks = tuple(1 if d in ("time", "year") else len(
             self.nc.dimensions[d]) for d in dims)
         v = self.nc.createVariable(name, dtype, dims, chunksizes=chunks,
-                                   fill_value=False, **COMPRESSION)
+                                   fill_value=fill, **COMPRESSION)
         # Each chunk is written once and never read back: a cache of one
         # chunk keeps the memory of a long run bounded and small.
         v.set_var_chunk_cache(size=R.NCELL * 8, nelems=7)
@@ -249,8 +305,9 @@ class Writer:
             v.setncattr("grid_mapping", "crs")
         return v
 
-    def tiff(self, name, grid, attrs):
-        """One grid as a GeoTIFF DIR/name.tif (under a temporary name)."""
+    def tiff(self, name, grid, attrs, nodata=None):
+        """One grid as a GeoTIFF DIR/name.tif (under a temporary name), with
+        nodata as its NoData value when given."""
         if not self.geotiff:
             return
         from osgeo import gdal
@@ -272,6 +329,8 @@ class Writer:
         band = ds.GetRasterBand(1)
         band.SetDescription(attrs["long_name"])
         band.SetMetadata({k: str(v) for k, v in attrs.items()})
+        if nodata is not None:
+            band.SetNoDataValue(nodata)
         band.WriteArray(grid)
         ds = None  # closes the file
 
@@ -287,6 +346,28 @@ class Export:
         self.years = self.p.transient_years()
         self.w = None  # the Writer, once the inputs are known to be there
         self.rch = []
+        self.inactive = None  # cells the IBOUND grid marks 0, when read
+
+    def read_ibound(self):
+        """The cells the IBOUND grid marks 0 (none without an IBOUND line,
+        or with '*'). MODFLOW leaves them out of the model: recharge and
+        the yearly grids there are never applied, and the export marks them
+        as missing."""
+        name = self.p.ibound
+        if not name or name.strip() == "*":
+            return
+        grid, _ = R.read_zones(self.path(name), False)
+        if (grid == 0).any():
+            self.inactive = grid == 0
+
+    def masked(self, grid, attrs):
+        """grid with NaN at the inactive cells, and the variable's
+        attributes and fill value for it."""
+        if self.inactive is None:
+            return grid, attrs, False
+        grid = np.where(self.inactive, np.nan, grid)
+        return grid, dict(attrs, inactive_cells=INACTIVE.format(
+            self.p.ibound.strip())), np.nan
 
     def path(self, name):
         """A file name of the parameter file, taken from its folder."""
@@ -334,9 +415,19 @@ class Export:
         axis("time", [datetime.date(y, m, 1) for y, m in months],
              [datetime.date(*_next_month(y, m), 1) for y, m in months],
              "start of the transient stress period")
-        axis("year", [datetime.date(y, 1, 1) for y in self.years],
-             [datetime.date(y + 1, 1, 1) for y in self.years],
-             "start of the transient year")
+        # The years are plain integers, so that ds.sel(year=1951) finds
+        # one; their bounds stay the days of January 1 to January 1.
+        nc.createDimension("year", len(self.years))
+        v = nc.createVariable("year", "i4", ("year",))
+        v.setncatts({"long_name": "transient year of the yearly grids",
+                     "comment": "calendar year; year_bounds gives its "
+                     "start and end as days"})
+        v[:] = self.years
+        b = nc.createVariable("year_bounds", "f8", ("year", "nv"))
+        b.setncatts({"units": units, "calendar": "standard",
+                     "long_name": "start and end of the year"})
+        b[:] = [[(datetime.date(y + d, 1, 1) - epoch).days for d in (0, 1)]
+                for y in self.years]
         seconds = nc.createVariable("period_length", "i4", ("time",))
         seconds.setncatts({"units": "s", "long_name": "length of the stress "
                            "period as quon counts it (February of every year "
@@ -353,14 +444,15 @@ class Export:
                      "comment": "MODFLOW takes value / (12 * period_length) "
                      "as the rate in ft s-1 (the array control record's "
                      "multiplier); NaN where the file shows asterisks"}
+            _, attrs, fill = self.masked(None, attrs)
             v = self.w.variable(name, ("time", "y", "x"), "f8",
-                                dict(attrs, cell_methods="time: sum"))
+                                dict(attrs, cell_methods="time: sum"), fill)
             s = None
             steady = dict(attrs, long_name=attrs["long_name"].replace(
                 "the period", "the steady period (365.25 days)"))
             if self.steady:
                 s = self.w.variable(name + "_steady", ("y", "x"), "f8",
-                                    steady)
+                                    steady, fill)
             out.append((rch, v, s, steady))
         return out
 
@@ -369,11 +461,13 @@ class Export:
             "units": "ft3 s-1", "source_file": self.p.well,
             "long_name": "pumping rate of the cell as the WEL file gives it: "
             "cubic feet per second, withdrawal negative, 0 where no well is "
-            "listed", "comment": "NaN where the file shows asterisks"}
+            "listed", "comment": "NaN where the file shows asterisks; every "
+            "well of the WEL file is kept, also in inactive cells"}
         v = self.w.variable("pumping", ("time", "y", "x"), "f8",
                             dict(attrs, cell_methods="time: mean"))
         n = self.w.nc.createVariable("well_count", "i4", ("time",))
-        n.setncattr("long_name", "wells the WEL file lists in the period")
+        n.setncatts({"long_name": "wells the WEL file lists in the period",
+                     "units": "1"})
         s = None
         if self.steady:
             s = self.w.variable("pumping_steady", ("y", "x"), "f8", dict(
@@ -392,10 +486,11 @@ class Export:
         for k, label in enumerate(self.labels):
             t = k - 1 if self.steady else k
             for f, v, s, steady in rch:
-                values = f.values(k)
+                values, _, fill = self.masked(f.values(k), {})
                 if t < 0:
                     s[:] = values
-                    self.w.tiff(s.name, values, steady)
+                    self.w.tiff(s.name, values, steady,
+                                None if fill is False else fill)
                 else:
                     v[t] = values
             if not wel:
@@ -433,7 +528,8 @@ class Export:
             name = name.rstrip()
             attrs = {"units": units, "long_name": what, "source_files":
                      f"{folder}/<year>.{name}"}
-            v = self.w.variable(var, ("year", "y", "x"), "f8", attrs)
+            _, attrs, fill = self.masked(None, attrs)
+            v = self.w.variable(var, ("year", "y", "x"), "f8", attrs, fill)
             missing = []
             for k, year in enumerate(self.years):
                 path = self.path(os.path.join(folder, f"{year:4d}.{name}"))
@@ -442,8 +538,10 @@ class Export:
                 else:
                     grid = np.zeros((R.NROW, R.NCOL))
                     missing.append(str(year))
+                grid, _, _ = self.masked(grid, {})
                 v[k] = grid
-                self.w.tiff(f"{var}_{year}", grid, attrs)
+                self.w.tiff(f"{var}_{year}", grid, attrs,
+                            None if fill is False else fill)
             if missing:
                 v.setncattr("years_without_file", " ".join(missing))
             if self.years and len(missing) == len(self.years):
@@ -498,12 +596,17 @@ class Export:
 
 def export(a, argv):
     crs = parse_crs(a.crs) if a.crs else None
+    if crs is not None:
+        warning = area_of_use_warning(a.crs, crs)
+        if warning:
+            sys.stderr.write(warning)
     if not os.path.isfile(a.par):
         raise R.InputError(a.par, "no such file")
     version = quon_version(a.quon)
     e = Export(a.par)
     try:
         e.periods()
+        e.read_ibound()
         for source in [a.par, e.wel] + [r.path for r in e.rch]:
             if source and os.path.exists(source) and os.path.exists(a.out) \
                     and os.path.samefile(source, a.out):

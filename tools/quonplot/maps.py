@@ -10,7 +10,7 @@ import os
 import re
 
 import numpy as np
-from matplotlib import colormaps, colors
+from matplotlib import colors
 from matplotlib.backends.backend_agg import FigureCanvasAgg
 from matplotlib.figure import Figure
 from matplotlib.patches import Patch
@@ -24,6 +24,19 @@ OVERFLOW = "#ff00ff"
 # neutral grey that none of the zone colours is and that shows on white.
 NOZONE = "#cfcfcf"
 FIXED = "#4a3b2a"  # constant-head cells: in the model, never recharged
+# The three states CO, KS, NE: the colours of the budget table's state
+# columns, which are also budget zones 1 to 3.
+STATE_COLOURS = ("#1f77b4", "#ff7f0e", "#2ca02c")
+# Zones of every other kind (soils, mound, sub-areas, terrain classes, and
+# budget zones past the third): a palette of their own with no blue, orange
+# or green that could pass for a state, nor the greys, brown, white and
+# magenta the maps give to cells apart. Hues alternate so that codes next
+# to each other differ.
+ZONE_PALETTE = (
+    "#9467bd", "#d62728", "#bcbd22", "#e377c2", "#17becf", "#8c564b",
+    "#393b79", "#e7ba52", "#843c39", "#c71585", "#637939", "#9c9ede",
+    "#fb8072", "#8dd3c7", "#7b4173", "#ffed6f", "#bd9e39", "#d6616b",
+    "#5254a3", "#cedb9c", "#e7969c", "#bc80bd", "#ad494a", "#de9ed6")
 MAP_SIZE = (10.0, 5.6)  # inches at DPI: 1000 x 560 pixels
 DPI = 100
 FORMATS = (".png", ".svg", ".pdf")
@@ -79,13 +92,29 @@ def save(fig, out):
 
 
 def zone_colours(n):
-    """n distinct colours: tab10 for up to 10 zones, else tab20 then
-    tab20b (40 colours, beyond the 24 names a zone grid may hold)."""
-    if n <= 10:
-        return [colormaps["tab10"](k) for k in range(n)]
-    both = [colormaps["tab20"](k) for k in range(20)] + \
-        [colormaps["tab20b"](k) for k in range(20)]
-    return [both[k % len(both)] for k in range(n)]
+    """The colours of zone codes 1..n of a zone grid: the zone palette (24
+    colours, as many as the names a zone grid may hold; repeated beyond)."""
+    return [ZONE_PALETTE[k % len(ZONE_PALETTE)] for k in range(n)]
+
+
+def budget_colours(n):
+    """The colours of budget zones 1..n: the states' for the first three
+    (the table's state columns), then the zone palette."""
+    return list(STATE_COLOURS[:n]) + zone_colours(max(0, n - 3))
+
+
+def counted(n, thing, things=None):
+    """'1 line', '2 lines': a count and its noun in singular or plural."""
+    return f"{n} {thing if n == 1 else things or thing + 's'}"
+
+
+def scale_name(norm):
+    """What a map's colour scale is, for its colour bar."""
+    if isinstance(norm, colors.PowerNorm):
+        return "square-root scale"
+    if isinstance(norm, colors.TwoSlopeNorm):
+        return f"linear scale each side of {norm.vcenter:g}"
+    return "linear scale"
 
 
 def _scale_cells(grid, style, ibound):
@@ -151,13 +180,14 @@ def _label_offset(c, r, xlim, ylim):
 
 
 def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
-             title=None, zone_names=None, limits=None):
+             title=None, zone_names=None, limits=None, colours=None):
     """Draws grid (165 x 326) into out. style is 'amount', 'level', 'factor'
     or 'zones'; ibound, when given, greys out its cells of code 0; stations
     is (names, x, y); zone_names names zone codes 1.. of a zone grid (None
     for an unnamed grid, an IBOUND grid, whose codes are shown as they are);
     limits (lo, hi) fixes the colour scale (default the grid's own range);
-    values beyond it take the end colours, marked on the colour bar."""
+    values beyond it take the end colours, marked on the colour bar;
+    colours gives zone codes 1.. their colours (default zone_colours)."""
     grid = np.asarray(grid)
     active = np.ones(grid.shape, bool) if ibound is None else ibound != 0
     # Constant-head cells (IBOUND below 0) are neither kriged nor recharged:
@@ -185,7 +215,8 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
         else:
             codes = [c for c in np.unique(grid[active]) if c > 0]
             labels = [f"code {c} (active)" for c in codes]
-        for c, colour, label in zip(codes, zone_colours(len(codes)), labels):
+        for c, colour, label in zip(codes, colours or zone_colours(
+                len(codes)), labels):
             paint(active & (grid == c), colour, label)
         if zone_names is not None:
             paint(active & (grid == 0), NOZONE, "0 in no zone")
@@ -219,7 +250,8 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
         paint(~active & finite & ~outside, INACTIVE, "inactive (IBOUND 0)")
         ax.imshow(overlay, extent=extent, interpolation="nearest",
                   aspect="equal")
-        label = f"{quantity} ({unit})" if unit else quantity
+        label = f"{quantity} ({unit}), {scale_name(norm)}" if unit else \
+            f"{quantity}, {scale_name(norm)}"
         below = bool(values.size) and values.min() < norm.vmin
         above = bool(values.size) and values.max() > norm.vmax
         fig.colorbar(image, cax=fig.add_axes([0.885, 0.23, 0.018, 0.65]),
@@ -233,8 +265,8 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
             text = f"{where}: min {stats.min():.4g}, mean " \
                 f"{stats.mean():.4g}, max {stats.max():.4g} {unit}".rstrip()
             if outside.any():
-                text += f"; {int(outside.sum())} non-zero cells outside " \
-                    "them drawn in colour"
+                text += f"; {counted(int(outside.sum()), 'non-zero cell')}" \
+                    " outside them drawn in colour"
             ax.set_title(text, fontsize=9, loc="right")
 
     xlim, ylim = [0.5, R.NCOL + 0.5], [R.NROW + 0.5, 0.5]
@@ -248,7 +280,7 @@ def draw_map(grid, out, quantity, unit, style, *, ibound=None, stations=None,
         ax.plot(col, row, "^", color="red", markeredgecolor="black",
                 markersize=6, linestyle="none")
         legend.append(ax.lines[-1])
-        ax.lines[-1].set_label(f"stations ({len(names)})")
+        ax.lines[-1].set_label(counted(len(names), "station"))
         if len(names) <= 40:
             for n, c, r in zip(names, col, row):
                 offset, ha, va = _label_offset(c, r, xlim, ylim)
@@ -278,10 +310,10 @@ class MapData:
     name is its default picture name."""
 
     def __init__(self, grid, quantity, unit, style, title, names=None,
-                 name=None):
+                 name=None, colours=None):
         self.grid, self.quantity, self.unit = grid, quantity, unit
         self.style, self.title, self.names = style, title, names
-        self.name = name
+        self.name, self.colours = name, colours
 
 
 def zone_grids(p):
@@ -381,6 +413,13 @@ def _describe(path, kind, label=None, column=None):
     return title, "_".join(parts) + ".png"
 
 
+def _is_budget_grid(path):
+    """True when path is the budget zone grid of its run."""
+    run = _run_of(path)
+    name = run and run[1].budget and run[1].budget[0]
+    return bool(name) and _same_file(os.path.join(run[0], name), path)
+
+
 def _first_lines(path, n):
     try:
         with open(path, "rb") as f:
@@ -406,7 +445,9 @@ def load(path, period=None, column="irr_af"):
     zone grid, an IBOUND grid or the terrain plot file."""
     def data(grid, q, u, s, kind=None, names=None, **how):
         title, name = _describe(path, kind or q, **how)
-        return MapData(grid, q, u, s, title, names, name)
+        colours = budget_colours(len(names)) if names and _is_budget_grid(
+            path) else None
+        return MapData(grid, q, u, s, title, names, name, colours)
 
     if R.is_unformatted(path):
         return data(R.read_unformatted(path), *_by_name(path))

@@ -15,8 +15,8 @@ import numpy as np
 
 from . import readers as R
 from .budget import draw_budget
-from .maps import (components, draw_map, joint_range, steady_years,
-                   value_range, zone_grids)
+from .maps import (budget_colours, components, counted, draw_map,
+                   joint_range, steady_years, value_range, zone_grids)
 
 WARNINGS_SHOWN = 200  # lines of fort.2 shown on the page; all are counted
 
@@ -205,7 +205,7 @@ def make_report(rundir, outdir, years=None, par=None):
                 total += f.period(f.find("Steady"))
             draw_map(total, out, "Recharge in the steady period", "inches",
                      "amount", title=f"Steady recharge, {steady_years(p)} "
-                     f"(sum of {len(rch)} RCH file(s))", **opts())
+                     f"(sum of {counted(len(rch), 'RCH file')})", **opts())
         page.picture("steady_recharge.png", "Recharge of the steady period, "
                      "all components", steady)
 
@@ -291,11 +291,13 @@ def make_report(rundir, outdir, years=None, par=None):
             page.note(f"{what}: not given in the parameter file")
             continue
 
-        def zones(out, name=name, header=header, what=what):
+        def zones(out, name=name, header=header, what=what, key=key):
             grid, names = R.read_zones(at(name), header=header)
             draw_map(grid, out, "Zone", "", "zones", title=f"{what} "
                      f"({name})", zone_names=names if header else None,
-                     ibound=ibound if header else None)
+                     ibound=ibound if header else None,
+                     colours=budget_colours(len(names)) if key == "budget"
+                     else None)
         page.picture(f"zones_{key}.png", f"{what} ({name})", zones)
     if p.terrain and p.terrain[2]:
         page.picture("terrain_multipliers.png", "Terrain multipliers "
@@ -335,6 +337,8 @@ def _png_size(path):
 
 def _write_page(index, rundir, par, p, page, warnings, chosen,
                 table_lines):
+    failed = counted(page.failed, "picture or marking",
+                     "pictures or markings")
     e = html.escape
     out = ["<!DOCTYPE html>", "<html lang=\"en\"><head><meta charset=\"utf-8\">",
            f"<title>quon run {e(os.path.abspath(rundir))}</title>",
@@ -354,12 +358,13 @@ def _write_page(index, rundir, par, p, page, warnings, chosen,
            "; years mapped: " + (e(", ".join(map(str, chosen))) or "none") +
            (" (the maps of one quantity share one colour scale across these "
             "years)" if len(chosen) > 1 else "") + ".</p>",
-           f"<p><b>{len(page.pictures())} pictures drawn</b>" +
-           (f"; <b class=\"note\">{page.failed} pictures or markings left "
-            "out for a missing or unreadable file (named below)</b>"
+           f"<p><b>{counted(len(page.pictures()), 'picture')} drawn</b>" +
+           (f"; <b class=\"note\">{failed} left out for a missing or "
+            "unreadable file (named below)</b>"
             if page.failed else "") +
-           (f"; <b class=\"note\">{len(warnings)} lines of warnings or "
-            "errors in fort.2</b>" if warnings else "") + ".</p>", "<ul>"]
+           (f"; <b class=\"note\">{counted(len(warnings), 'line')} of "
+            "warnings or errors in fort.2</b>" if warnings else "") +
+           ".</p>", "<ul>"]
     for k, (heading, _) in enumerate(page.sections):
         out.append(f"<li><a href=\"#s{k}\">{e(heading)}</a></li>")
     out.append("<li><a href=\"#warnings\">Warnings</a></li>")
@@ -400,7 +405,8 @@ def _write_page(index, rundir, par, p, page, warnings, chosen,
         shown = warnings[:WARNINGS_SHOWN]
         more = len(warnings) - len(shown)
         out.append("<pre>" + e("\n".join(shown)) + "</pre>" +
-                   (f"<p>... and {more} more lines in fort.2</p>" if more
+                   (f"<p>... and {counted(more, 'more line')} in fort.2</p>"
+                    if more
                     else ""))
     out.append("<h2 id=\"par\">Parameter file</h2>")
     out.append("<pre>" + e(_read_text(par) or "") + "</pre>")
