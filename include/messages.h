@@ -62,6 +62,8 @@ inline constexpr M USE_NAMES[] = {"parameter file",
                                   "XFACTOR grid",
                                   "STATIONS location file",
                                   "STATIONS precipitation file",
+                                  "MF6 IRCH grid",
+                                  "MF6 WELLAYER grid",
                                   "FUNCTION table file",
                                   "TERRAIN plot file",
                                   "BUDGETCSV file"};
@@ -75,7 +77,8 @@ inline constexpr M USE_ANNPUMP = "ANNPUMP table";
 inline constexpr M USE_STATEFILE = " data file";
 // The MODFLOW 6 files, in the order of Mf6File (period/mf6.h).
 inline constexpr M USE_MF6[] = {"MF6 TDIS file", "MF6 WEL file",
-                                "MF6 package list", "MF6 RCH file"};
+                                "MF6 package list", "MF6 OBS file",
+                                "MF6 RCH file"};
 inline constexpr M MF6_APPEND =
     "MF6 cannot be used with APPEND, the MODFLOW 6 files are written whole "
     "by one run: ";
@@ -318,6 +321,23 @@ inline constexpr M OUTPUT_NO_FOLDER = "its folder does not exist";
 inline constexpr M OUTPUT_FOLDER_READ_ONLY = "its folder cannot be written";
 inline constexpr M CAN_BE_CREATED = "can be created";
 
+// The options of the MF6 line and their layer grids
+inline constexpr M MF6_OPTION_UNKNOWN =
+    "Unknown word on the MF6 line (the options are DAYS, PREFIX p, IRCH file "
+    "and WELLAYER file): ";
+inline constexpr M MF6_OPTION_TWICE = "MF6 option given twice: ";
+inline constexpr M MF6_OPTION_VALUE = "MF6 option without its value: ";
+inline constexpr M MF6_PREFIX_LONG =
+    "MF6 PREFIX makes a package name longer than the 16 characters MODFLOW 6 "
+    "takes: ";
+inline constexpr M MF6_LAYERS_SHORT =
+    "MF6 layer grid ends before its 165 rows of 326 values: ";
+inline constexpr M MF6_LAYERS_LONG =
+    "MF6 layer grid has more than 165 rows of 326 values: ";
+inline constexpr M MF6_LAYERS_WORD =
+    "MF6 layer grid value is not a whole number: ";
+inline constexpr M MF6_LAYERS_LOW =
+    "MF6 layer grid value below 1 at a cell with IBOUND not 0: ";
 // ---- Text cell arrays: a slash that cuts a row short ------------------------
 // The list-directed rule ends a row at a slash; the rest of the row counts as
 // zero: reported once per file with the file, the row and the column of the

@@ -70,9 +70,11 @@ inline constexpr int NYEARS = LASTYEAR - FIRSTYEAR + 1;
 // year, ".", a label or store name.
 inline constexpr int PATHLEN = WORDLEN + 1 + NAMELEN + 1 + NAMELEN;
 
-// MODFLOW 6 files of a run: TDIS, WEL, the package list and one RCH package
-// per RCH file.
-inline constexpr int MF6FILES = 3 + MAXRCH;
+// MODFLOW 6 files of a run: TDIS, WEL, the package list, the observations
+// of the WEL package and one RCH package per RCH file.
+inline constexpr int MF6FILES = 4 + MAXRCH;
+// Longest package name MODFLOW 6 takes.
+inline constexpr int MF6NAMELEN = 16;
 
 // 0-based storage index of the cell in column c, row r (both 1-based).
 constexpr int cell(int c, int r) { return (r - 1) * NCOL + (c - 1); }

@@ -27,11 +27,21 @@ enum FileUse : int {
   USE_XFACTOR,              // XFACTOR grid
   USE_STATIONLOC,           // station locations
   USE_STATIONPPT,           // station precipitation
+  USE_MF6_IRCH,             // MF6 IRCH layer grid
+  USE_MF6_WELLAYER,         // MF6 WELLAYER layer grid
   NINPUTUSE,                // the uses above are inputs, the ones below outputs
   USE_FUNTABLE = NINPUTUSE, // FUNCTION table file
   USE_TERPLOT,              // TERRAIN plot file
   USE_BUDGETCSV,            // BUDGETCSV table
   NFILEUSE
+};
+
+// The options of the MF6 line after its base word (period/mf6.h); its
+// layer grids are inputs named in Run::usedname (USE_MF6_IRCH,
+// USE_MF6_WELLAYER).
+struct Mf6Options {
+  bool days = false; // TIME_UNITS days: lengths, FACTORs and rates per day
+  Word prefix;       // put before every package name (blank: none)
 };
 
 struct Run {
@@ -82,9 +92,13 @@ struct Run {
   // the names the run writes (blank: not written, all blank without MF6)
   // and their files; mf6period counts the periods written to them.
   Word mf6base;
+  Mf6Options mf6opt;
   std::array<Mf6Name, MF6FILES> mf6names;
   std::array<OutFile, MF6FILES> mf6;
   int mf6period = 0;
+  // The layer of each cell's recharge and wells (IRCH and WELLAYER grids;
+  // all 1 without them).
+  ZoneGrid mf6irch{}, mf6layer{};
   // The "node,row,col," text that starts each line of the annual pumping
   // tables, the same every year: formed by the first table of the run.
   static constexpr std::size_t ANNPREFIX = 3 * 6;
@@ -138,8 +152,11 @@ struct Run {
   std::array<Name, 3> storenames;
   int nstore = 0;
   int binmode = 0;
+  // The RECHARGE files: nrch_named names given (more than MAXRCH ends the
+  // run in the checks, naming the count), nrch of them kept (at most
+  // MAXRCH), the count every loop over the files takes.
   std::array<Word, MAXRCH> rchnames;
-  int nrch = 0;
+  int nrch = 0, nrch_named = 0;
   Word wellname;
   int irchcb = 0, iwelcb = 0;
   int append = 0, annpump = 0, optmound = 0;
@@ -177,6 +194,9 @@ struct Run {
   // Work grids of the annual evaluation and of the period assembly.
   CellArray area{}, frac{}, ppt{}, readbuf{};
   std::array<CellArray, 5> q{}; // Q0 pumping, Q1..Q4 recharge components
+  // Each state's pumping grid of the current period (its pmp file), kept
+  // for the writers that name the state of a well (PeriodInfo::pmp).
+  std::array<CellArray, NSTATE> pumpgrid{};
 
   // The annual municipal and industrial pumping of each state, kept from the
   // month that read it: every month of the year takes its share of the

@@ -68,6 +68,23 @@ struct PeriodInfo {
   int periodlen = 0;      // seconds
   double s1 = 0.0;        // inches per period to feet per second
   double s2 = 0.0;        // acre-feet per period to cubic feet per second
+  // Each state's pumping this period, in acre-feet, for the writers that
+  // name the state of a well: its pumping grid (null: none came) and its
+  // municipal grid (null: none), of which the period takes yf, its share of
+  // a year. A cell's pumping is the sum over the states of
+  // 1.0 * pmp + (yf * mi + 0.0), in that order.
+  std::array<const CellArray *, NSTATE> pmp{}, mi{};
+  double yf = 0.0;
+};
+
+// One well line as the WEL writer formats it: its text (layer, row, column,
+// rate, line end), its cell (0-based storage index), whether the cell is
+// active (IBOUND not 0) and its rate in cubic feet per second.
+struct WellLine {
+  std::string_view text;
+  int cell = 0;
+  bool active = false;
+  double rate = 0.0;
 };
 
 // One year (or the steady period) at its start or end.
@@ -120,14 +137,12 @@ public:
   virtual void period_lists(Run &, const PeriodInfo &, const WriterList &) {}
   // Records formatted once by another writer: an RCH block k (0-based RCH
   // file) starting, each of its rows as (20F9.5) text with line ends, its
-  // end; the WEL block starting, each well line (active: on a cell with
-  // IBOUND not 0; rate in cubic feet per second), its end.
+  // end; the WEL block starting, each well line, its end.
   virtual void rch_begin(Run &, int /*k*/, const PeriodInfo &) {}
   virtual void rch_row(Run &, int /*k*/, std::string_view /*text*/) {}
   virtual void rch_end(Run &, int /*k*/) {}
   virtual void wel_begin(Run &) {}
-  virtual void wel_line(Run &, std::string_view /*line*/, bool /*active*/,
-                        double /*rate*/) {}
+  virtual void wel_line(Run &, const PeriodInfo &, const WellLine &) {}
   virtual void wel_end(Run &, const PeriodInfo &) {}
   // After both passes: the period's records reach the files; a
   // lost write ends the run naming the file.
@@ -191,10 +206,9 @@ public:
     for (Writer *w : *this)
       w->wel_begin(run);
   }
-  void wel_line(Run &run, std::string_view line, bool active,
-                double rate) const {
+  void wel_line(Run &run, const PeriodInfo &p, const WellLine &l) const {
     for (Writer *w : *this)
-      w->wel_line(run, line, active, rate);
+      w->wel_line(run, p, l);
   }
   void wel_end(Run &run, const PeriodInfo &p) const {
     for (Writer *w : *this)

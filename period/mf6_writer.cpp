@@ -1,11 +1,13 @@
-// mf6_writer.cpp - the MODFLOW 6 files (MF6) as a writer of the list: it
-// takes the RCH rows and WEL lines the MODFLOW-2005 writers format once and
-// puts them in its blocks with the formatting functions of mf6.cpp.
+// mf6_writer.cpp - the MODFLOW 6 files (MF6 and its options) as a writer of
+// the list: it takes the RCH rows and WEL lines the MODFLOW-2005 writers
+// format once and puts them in its blocks with the formatting functions of
+// mf6.cpp; its files (TDIS, WEL, package list, observations, RCH) are named
+// by mf6.cpp for the checks and the inventory.
 
 #include "messages.h"
 #include "mf6.h"
-#include "tables.h"
 #include "reporters.h"
+#include "tables.h"
 #include "utl.h"
 #include "writers.h"
 
@@ -43,24 +45,23 @@ public:
     if (open_now(run))
       mf6_end_block(run.mf6[std::size_t(MF6_RCH + k)]);
   }
-  // MODFLOW 6 reads the same well lines (fields apart by blanks), but
-  // refuses wells on cells outside the model: those are counted and left
-  // out.
+  // MODFLOW 6 reads the same well lines (fields apart by blanks) with the
+  // layer and state of each, but refuses wells on cells outside the model:
+  // those are counted and left out.
   void wel_begin(Run &run) override {
     left_ = 0;
     leftq_ = 0.0;
     if (open_now(run))
       mf6_wel_begin(run);
   }
-  void wel_line(Run &run, std::string_view line, bool active,
-                double rate) override {
+  void wel_line(Run &run, const PeriodInfo &pi, const WellLine &l) override {
     if (!open_now(run))
       return;
-    if (active) {
-      run.mf6[MF6_WEL].write(line);
+    if (l.active) {
+      mf6_wel_line(run, pi, l);
     } else {
       ++left_;
-      leftq_ += rate;
+      leftq_ += l.rate;
     }
   }
   void wel_end(Run &run, const PeriodInfo &pi) override {

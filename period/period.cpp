@@ -86,6 +86,13 @@ void period(Run &run, const CellArray &r, std::string_view label,
   auto &q = run.q;
   CellArray &rb = run.readbuf;
 
+  // The period as the writers are given it; the states' pumping grids are
+  // noted as they are read.
+  PeriodInfo pi;
+  pi.label = label;
+  pi.periodlen = periodlen;
+  pi.yf = yf;
+
   // Pumping and the three irrigation components start at zero: each is
   // zeroed by its first grid, or below when no grid came.
   std::array<bool, 5> fresh{true, false, true, true, true};
@@ -114,13 +121,18 @@ void period(Run &run, const CellArray &r, std::string_view label,
           run.mifound[k] = readstate(run, run.migrid[k], k, MI, annpart);
           run.mipart[k] = key;
         }
-        if (run.mifound[k])
+        if (run.mifound[k]) {
           add2(q[0], fresh[0], sum, yf, run.migrid[k]);
+          pi.mi[std::size_t(k)] = &run.migrid[k];
+        }
         break;
       }
       case PMP:
-        if (readstate(run, rb, k, PMP, part))
-          add2(q[0], fresh[0], sum, 1.0, rb);
+        // Kept for the writers that name the state of a well.
+        if (readstate(run, run.pumpgrid[std::size_t(k)], k, PMP, part)) {
+          add2(q[0], fresh[0], sum, 1.0, run.pumpgrid[std::size_t(k)]);
+          pi.pmp[std::size_t(k)] = &run.pumpgrid[std::size_t(k)];
+        }
         break;
       case RCG:
         if (readstate(run, rb, k, RCG, part))
@@ -158,9 +170,9 @@ void period(Run &run, const CellArray &r, std::string_view label,
   const double s2 = 43560.0 / t;             // AF per period to cfs
 
   // Only four recharge components exist to give to the files.
-  if (run.nrch > MAXRCH) {
+  if (run.nrch_named > MAXRCH) {
     char n[16];
-    const auto res = std::to_chars(n, n + sizeof n, run.nrch);
+    const auto res = std::to_chars(n, n + sizeof n, run.nrch_named);
     endrun(msg::RECHARGE_TOO_MANY, {n, std::size_t(res.ptr - n)});
   }
   // The period goes to every writer of the run (the model writers alone
@@ -171,9 +183,6 @@ void period(Run &run, const CellArray &r, std::string_view label,
     model_writers(own);
     list = &own;
   }
-  PeriodInfo pi;
-  pi.label = label;
-  pi.periodlen = periodlen;
   pi.s1 = s1;
   pi.s2 = s2;
   for (Writer *w : *list)

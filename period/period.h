@@ -70,12 +70,12 @@ void evalcurve(Run &run, CellArray &r, int steady, int year);
 // A well rate as the WEL files have it, (F11.6), or, when that would fill
 // the whole field (1000 cfs or more, -100 or less), the same six decimals in
 // a field just wide enough for one leading blank: MODFLOW reads well lines
-// by blanks. Returns the position after it. Does not allocate.
+// by blanks. Returns the position after it, at most WELL_RATE_MAX
+// characters on. Does not allocate.
 char *put_rate(char *out, double rate);
-
 // Room for a widened well rate: the integer digits of the largest double,
 // sign, point, six decimals and the leading blank.
-constexpr int WELL_RATE_MAX = 330;
+inline constexpr int WELL_RATE_MAX = 330;
 
 // One stress period: reads the period's per-state files, adds the volumes
 // to the per-state sums and hands the period to the run's writers

@@ -7,8 +7,8 @@
 
 #include "fmt.h"
 #include "messages.h"
-#include "tables.h"
 #include "reporters.h"
+#include "tables.h"
 #include "utl.h"
 #include "writers.h"
 
@@ -88,9 +88,7 @@ void write_rch(Run &run, int k, int comp, const PeriodInfo &pi,
 
 class RchWriter final : public Writer {
 public:
-  int files(const Run &run) const override {
-    return rch_files(run);
-  }
+  int files(const Run &run) const override { return run.nrch; }
   OutputName file(const Run &run, int i) const override {
     return {msg::USE_RECHARGE, i + 1, run.rchnames[std::size_t(i)].full()};
   }
@@ -102,7 +100,7 @@ public:
     char buf[64];
     if (run.nrch == 0)
       error(msg::NO_RCH_FILE);
-    for (int k = 0; k < rch_files(run); ++k) {
+    for (int k = 0; k < run.nrch; ++k) {
       OutFile &f = run.rch[std::size_t(k)];
       const bool append = appends(run, run.rchnames[std::size_t(k)].full());
       if (!f.open(run.rchnames[std::size_t(k)].full(), run.append != 0))
@@ -122,12 +120,12 @@ public:
     if (run.nrch == 1)
       write_rch(run, 0, 0, pi, list);
     else
-      for (int k = 1; k <= rch_files(run); ++k)
+      for (int k = 1; k <= run.nrch; ++k)
         write_rch(run, k - 1, k, pi, list);
   }
 
   void end_period(Run &run) override {
-    for (int k = 0; k < rch_files(run); ++k)
+    for (int k = 0; k < run.nrch; ++k)
       flush_or_end(run.rch[std::size_t(k)]);
   }
 
@@ -140,7 +138,7 @@ public:
       f.close();
   }
   void summary(const Run &run, Detail &t) const override {
-    for (int k = 0; k < rch_files(run); ++k)
+    for (int k = 0; k < run.nrch; ++k)
       t.text(", ").text(run.rchnames[std::size_t(k)].trimmed());
   }
 };

@@ -95,8 +95,11 @@ public:
         p = fmt::i(p, c, 4);
         p = put_rate(p, -q0[c - 1] * s2);
         *p++ = '\n';
-        list.wel_line(run, {out, std::size_t(p - out)}, ib[c - 1] != 0,
-                      -q0[c - 1] * s2);
+        list.wel_line(run, pi,
+                      {{out, std::size_t(p - out)},
+                       cell(c, row),
+                       ib[c - 1] != 0,
+                       -q0[c - 1] * s2});
         wel.commit(p);
       }
     }

@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 
 #include "messages.h"
-#include "tables.h"
 #include "reporters.h"
+#include "tables.h"
 #include "utl.h"
 
 namespace quon {
@@ -21,8 +21,6 @@ void model_writers(WriterList &list) {
   list.add(rch_writer());
   list.add(mf6_writer());
 }
-
-int rch_files(const Run &run) { return std::clamp(run.nrch, 0, MAXRCH); }
 
 bool appends(const Run &run, std::string_view name) {
   if (run.append == 0)
@@ -46,7 +44,7 @@ void flush_or_end(OutFile &f) {
 void close_checked(OutFile &f) {
   if (!f.is_open())
     return;
-  const Word name(f.name());
+  const Text<PATHLEN> name(f.name()); // any output's name, kept whole
   if (!f.close())
     endrun(msg::CANNOT_WRITE_TO, name.trimmed());
 }

@@ -26,10 +26,6 @@ Writer &annpump_writer();
 // written on its own).
 void model_writers(WriterList &list);
 
-// The RCH files the run writes: the RECHARGE count, at most MAXRCH (a
-// larger count ends the run in the checks, before any file is opened).
-int rch_files(const Run &run);
-
 // Whether a model file is to be opened to append to: APPEND was given and
 // the file holds something. A new or empty file gets its header line (and
 // a report), since MODFLOW cannot read a package file without it.

@@ -16,6 +16,7 @@
 #include "inputguard.h"
 #include "krige.h"
 #include "messages.h"
+#include "mf6.h"
 #include "places.h"
 #include "reporters.h"
 #include "say.h"
@@ -123,9 +124,9 @@ void check_terrain_places(const Run &run, Stopper &stop) {
 void check_spans(Run &run, Stopper &stop) {
   if (!run.badyear.blank())
     stop.stop(msg::YEAR_NOT_WHOLE, run.badyear.trimmed());
-  if (run.nrch > MAXRCH) {
+  if (run.nrch_named > MAXRCH) {
     Detail t;
-    stop.stop(msg::RECHARGE_TOO_MANY, t.integer(run.nrch).view());
+    stop.stop(msg::RECHARGE_TOO_MANY, t.integer(run.nrch_named).view());
   }
   if (run.append != 0 && !run.mf6base.blank())
     stop.stop(msg::MF6_APPEND, run.mf6base.trimmed());
@@ -147,6 +148,23 @@ void check_spans(Run &run, Stopper &stop) {
       st.count > MAXSTATION || st.count + 2 * st.drift + 1 > MAXKRIG) {
     Detail t;
     stop.stop(msg::KRIG_STORE, t.integer(st.drift).view());
+  }
+}
+
+// The MF6 options MODFLOW 6 would refuse: a package name PREFIX makes
+// longer than it takes, a layer grid below 1 at a cell with IBOUND not 0.
+void check_mf6(const Run &run, Stopper &stop) {
+  if (run.mf6base.blank())
+    return;
+  const Mf6PackageName name = mf6_longest_name(run);
+  if (name.n > std::size_t(MF6NAMELEN))
+    stop.stop(msg::MF6_PREFIX_LONG, name.view());
+  for (const auto &[use, grid] : {std::pair{USE_MF6_IRCH, &run.mf6irch},
+                                  std::pair{USE_MF6_WELLAYER, &run.mf6layer}}) {
+    const Word &file = run.usedname[std::size_t(use)];
+    Detail t;
+    if (!file.blank() && mf6_low_layer(run, file.trimmed(), *grid, t))
+      stop.stop(msg::MF6_LAYERS_LOW, t.view());
   }
 }
 
@@ -186,6 +204,7 @@ void check_state_folders(const Run &run, Stopper &stop) {
 
 void check_settings(Run &run, Stopper &stop) {
   check_spans(run, stop);
+  check_mf6(run, stop);
   check_state_folders(run, stop);
   check_stations(run, stop);
   check_terrain_places(run, stop);

@@ -2,6 +2,7 @@
 // its keyword and storing what the keyword's words say in the run's tables
 // (or handing the rest of the line to the reader the keyword names).
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "budget.h"
 #include "inputs.h"
 #include "messages.h"
+#include "mf6.h"
 #include "readreal.h"
 #include "reporters.h"
 #include "run.h"
@@ -76,8 +78,8 @@ void kw_dir(Run &run, std::string_view line) {
 void kw_append(Run &run, std::string_view) { run.append = 1; }
 
 // Every remaining word is counted; only the first four have a place in the
-// name table. The driver refuses a count above four before any model file is
-// opened, so the extra names are never needed.
+// name table and are kept. The checks refuse a count above four before any
+// model file is opened, so the extra names are never needed.
 void kw_recharge(Run &run, std::string_view line) {
   int count = 0;
   Word w;
@@ -91,7 +93,8 @@ void kw_recharge(Run &run, std::string_view line) {
   }
   if (count != 1 && count != 4)
     error(msg::RECHARGE_COUNT, line);
-  run.nrch = count;
+  run.nrch_named = count;
+  run.nrch = std::min(count, MAXRCH);
 }
 
 void kw_irchcb(Run &run, std::string_view line) {
@@ -113,15 +116,68 @@ void kw_iwelcb(Run &run, std::string_view line) {
     error(msg::IWELCB_BAD);
 }
 
+// The options after the MF6 base, any order, each at most once: DAYS,
+// PREFIX p, IRCH file, WELLAYER file. A word that is none of them, one given
+// twice or one without its value ends the run: without it the files would
+// be in other units, names or layers than asked. A layer grid is read at
+// once; it is checked against IBOUND once every setting is read.
+void read_mf6_options(Run &run, std::string_view line) {
+  Mf6Options &o = run.mf6opt;
+  o = Mf6Options{};
+  run.mf6irch.fill(1);
+  run.mf6layer.fill(1);
+  struct Option {
+    std::string_view word;
+    Word *value; // the word after it (none for DAYS)
+  };
+  Word &irch = run.usedname[USE_MF6_IRCH];
+  Word &wellayer = run.usedname[USE_MF6_WELLAYER];
+  irch.clear();
+  wellayer.clear();
+  const std::array<Option, 4> options{{{"DAYS", nullptr},
+                                       {"PREFIX", &o.prefix},
+                                       {"IRCH", &irch},
+                                       {"WELLAYER", &wellayer}}};
+  std::array<bool, options.size()> seen{};
+  Word w;
+  while (!eol(line, run.linepos)) {
+    next_word(run, line, w);
+    Word key = w;
+    uppercase(std::span<char>(key.c, WORDLEN));
+    std::size_t k = 0;
+    while (k < options.size() && options[k].word != key.trimmed())
+      ++k;
+    if (k == options.size())
+      endrun(msg::MF6_OPTION_UNKNOWN, w.trimmed());
+    if (seen[k])
+      endrun(msg::MF6_OPTION_TWICE, options[k].word);
+    seen[k] = true;
+    if (options[k].value == nullptr) {
+      o.days = true;
+      continue;
+    }
+    if (!next_output(run, line, *options[k].value, WORDLEN) ||
+        options[k].value->blank())
+      endrun(msg::MF6_OPTION_VALUE, options[k].word);
+  }
+  if (!irch.blank())
+    mf6_read_layers(run, irch.trimmed(), run.mf6irch);
+  if (!wellayer.blank())
+    mf6_read_layers(run, wellayer.trimmed(), run.mf6layer);
+}
+
 // The MODFLOW 6 files' names start with the base word; a base that ends in
-// a slash would name hidden files (".tdis") and is refused.
+// a slash would name hidden files (".tdis") and is refused, one longer than
+// a file name ends the run as a cut WELL name does.
 void kw_mf6(Run &run, std::string_view line) {
   Word w;
-  if (!next_word(run, line, w) || w.blank() || w.trimmed().back() == '/') {
+  if (!next_output(run, line, w, WORDLEN) || w.blank() ||
+      w.trimmed().back() == '/') {
     error(msg::MF6_READ, line);
     return;
   }
   run.mf6base = w;
+  read_mf6_options(run, line);
 }
 
 void kw_annpump(Run &run, std::string_view) { run.annpump = 1; }

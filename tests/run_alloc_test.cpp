@@ -67,11 +67,23 @@ TEST_F(Allocations, DoNotGrowWithThePeriodsOfARun) {
     const bool mf6 = mode == "MF6";
     generate("short", "--years 1 " + (mf6 ? "" : mode));
     generate("long", "--years 3 " + (mf6 ? "" : mode));
-    // The budget table as CSV too: a row per value, none allocated.
-    for (const char *d : {"short/quon.par", "long/quon.par"})
-      quon::test::write_file(d, quon::test::read_file(d) +
-                                    "BUDGETCSV budget.csv\n" +
-                                    (mf6 ? "MF6 m\n" : ""));
+    // Every MF6 option (the layer grids all 2), and the budget table as CSV
+    // too: a row per value, none allocated.
+    std::string row, layers;
+    for (int c = 0; c < 326; ++c)
+      row += "2 ";
+    for (int r = 0; r < 165; ++r)
+      layers += row + "\n";
+    for (const char *d : {"short", "long"}) {
+      const std::string par = std::string(d) + "/quon.par";
+      if (mf6)
+        quon::test::write_file(std::string(d) + "/layers.txt", layers);
+      quon::test::write_file(
+          par, quon::test::read_file(par) + "BUDGETCSV budget.csv\n" +
+                   (mf6 ? "MF6 m DAYS PREFIX P_ IRCH layers.txt WELLAYER "
+                          "layers.txt\n"
+                        : ""));
+    }
     // A first run may set up what the C++ library makes once per process.
     run_counted("short");
     const long a = run_counted("short");

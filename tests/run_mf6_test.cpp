@@ -1,7 +1,7 @@
-// The MODFLOW 6 files of generated runs (MF6 base): their layouts against the
-// MODFLOW-2005 files of the same run, which stay as they are without MF6;
-// the settings MF6 refuses. With QUON_MF6 naming an mf6 binary, a model is
-// built around the files and its budget checked (tools/quon-mf6).
+// The MODFLOW 6 files of generated runs (MF6 base and its options): their
+// layouts against the MODFLOW-2005 files of the same run, which stay byte
+// for byte as they are without MF6; the settings and option words MF6
+// refuses. Runs through mf6 and FloPy are in tests/mf6 (pytest).
 
 #include <gtest/gtest.h>
 
@@ -67,6 +67,7 @@ std::string spread(const std::string &l) {
 struct Case {
   const char *name, *gen;
   const char *extra; // parameter lines added
+  const char *mf6;   // the MF6 line
   std::vector<std::string> rch;
   int nper;
   bool steady;
@@ -74,18 +75,21 @@ struct Case {
 
 // Two generated runs: text, four RCH files and a steady period, with the
 // IBOUND of three pumping cells set to 0; BIN, one RCH file, no steady
-// period and no pumping at all (empty WEL blocks).
+// period and no pumping at all (empty WEL blocks), no saved flows, and the
+// options PREFIX, IRCH and WELLAYER (grids of 2, 0 at a cell with IBOUND 0).
 TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
   const std::vector<Case> cases{
       {"text",
        " --years 1 --steady-years 1 --seed 3",
        "",
+       "MF6 mf6/m\n",
        {"precip.rch", "gwirr.rch", "swirr.rch", "coirr.rch"},
        13,
        true},
       {"bin",
        " --years 1 --steady-years 0 --seed 4 --rch 1 --bin",
-       "NOPUMP CO\nNOPUMP KS\nNOPUMP NE\n",
+       "NOPUMP CO\nNOPUMP KS\nNOPUMP NE\nIRCHCB 0\nIWELCB 0\n",
+       "MF6 mf6/m prefix P_ IRCH layers.txt WELLAYER layers.txt\n",
        {"quon.rch"},
        12,
        false}};
@@ -109,8 +113,25 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
       zon += l + "\n";
     write_file(d + "/ibound.zon", zon);
 
+    // Layer grids of 2, 0 where IBOUND is 0.
+    std::string layers;
+    int inactive = 0;
+    for (int r = 1; r <= 165; ++r) {
+      for (int col = 1; col <= 326; ++col) {
+        const bool zero = std::stoi(ib[std::size_t(r - 1)].substr(
+                              std::size_t(2 * (col - 1)), 2)) == 0;
+        inactive += zero;
+        layers += zero ? " 0" : " 2";
+      }
+      layers += "\n";
+    }
+    write_file(d + "/layers.txt", layers);
     fs::copy(d, plain, fs::copy_options::recursive);
-    write_file(d + "/quon.par", read_file(d + "/quon.par") + "MF6 mf6/m\n");
+    write_file(d + "/quon.par", read_file(d + "/quon.par") + c.mf6);
+    const bool options = std::string(c.mf6).find("IRCH") != std::string::npos;
+    const bool saved =
+        std::string(c.extra).find("IRCHCB 0") == std::string::npos;
+    const std::string layer = options ? "2" : "1";
     fs::create_directory(d + "/mf6");
     const std::string summary = d + ".err"; // beside the run folder
     ASSERT_EQ(shell("cd " + d + " && " + PROG + " quon.par 2>../" + summary),
@@ -135,7 +156,8 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
         ++it;
       }
     EXPECT_TRUE(made == before);
-    std::set<std::string> want{"mf6/m.tdis", "mf6/m.wel", "mf6/m.packages"};
+    std::set<std::string> want{"mf6/m.tdis", "mf6/m.wel", "mf6/m.packages",
+                               "mf6/m.wel.obs"};
     for (const std::string &r : c.rch)
       want.insert(c.rch.size() == 1
                       ? "mf6/m.rch"
@@ -168,8 +190,27 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
           c.rch.size() == 1
               ? "m.rch"
               : "m-" + c.rch[k].substr(0, c.rch[k].find('.')) + ".rch";
-      const auto b = blocks(read_file(d + "/mf6/" + name));
+      const std::string text = read_file(d + "/mf6/" + name);
+      // FloPy reads a block only after a blank line.
+      EXPECT_EQ(count_of(text, "END PERIOD\n\n"), c.nper);
+      EXPECT_EQ(count_of(text, "READASARRAYS\n  SAVE_FLOWS\n"), saved)
+          << "IRCHCB";
+      auto b = blocks(text);
       ASSERT_EQ(int(b.size()), c.nper) << name;
+      if (options) {
+        // The IRCH array before the first RECHARGE: 17 lines a row, 1
+        // where the grid has 0.
+        auto &first = b[0];
+        ASSERT_GT(first.size(), 2u + 165 * 17);
+        EXPECT_EQ(first[0], "  IRCH");
+        EXPECT_EQ(first[1], "    INTERNAL FACTOR 1 IPRN -1");
+        std::string irch;
+        for (std::size_t l = 2; l < 2 + 165 * 17; ++l)
+          irch += first[l] + "\n";
+        EXPECT_EQ(count_of(irch, " 2"), 165 * 326 - inactive);
+        EXPECT_EQ(count_of(irch, " 1"), inactive);
+        first.erase(first.begin(), first.begin() + 2 + 165 * 17);
+      }
       for (int p = 0; p < c.nper; ++p) {
         const std::size_t at = 1 + std::size_t(p) * 2807;
         ASSERT_EQ(b[std::size_t(p)].size(), 2u + 165 * 17);
@@ -184,8 +225,13 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
     }
 
     // WEL: the MODFLOW-2005 well lines less those on IBOUND 0, counted in
-    // the block's comment.
+    // the block's comment, each with its layer and state name.
     const std::string wel6 = read_file(d + "/mf6/m.wel");
+    EXPECT_EQ(count_of(wel6, "END PERIOD\n\n"), c.nper);
+    EXPECT_EQ(count_of(wel6, "BEGIN OPTIONS\n  BOUNDNAMES\n" +
+                                 std::string(saved ? "  SAVE_FLOWS\n" : "") +
+                                 "  OBS6 FILEIN m.wel.obs\nEND OPTIONS\n"),
+              1);
     const auto b = blocks(wel6);
     ASSERT_EQ(int(b.size()), c.nper);
     const auto w05 = lines_of(read_file(d + "/quon.wel"));
@@ -199,7 +245,7 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
         if (off.count({std::stoi(w.substr(1, 4)), std::stoi(w.substr(5, 4))}))
           ++left;
         else
-          kept.push_back(w);
+          kept.push_back(layer + w.substr(1));
       }
       at += 1 + std::size_t(nw);
       ASSERT_FALSE(b[std::size_t(p)].empty());
@@ -208,9 +254,14 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
                           " wells on cells with IBOUND 0 left out"),
                 note.find(':'))
           << note;
-      EXPECT_EQ(std::vector<std::string>(b[std::size_t(p)].begin(),
-                                         b[std::size_t(p)].end() - 1),
-                kept);
+      std::vector<std::string> got;
+      for (auto l = b[std::size_t(p)].begin(); l + 1 != b[std::size_t(p)].end();
+           ++l) {
+        const std::string state = l->substr(l->size() - 3);
+        EXPECT_TRUE(state == " co" || state == " ks" || state == " ne") << *l;
+        got.push_back(l->substr(0, l->size() - 3));
+      }
+      EXPECT_EQ(got, kept);
       if (p == 0 && c.steady) {
         EXPECT_GT(left, 0);
       }
@@ -221,12 +272,22 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
     ASSERT_NE(mb, std::string::npos);
     EXPECT_GE(std::stoul(wel6.substr(mb + 9)), std::max<std::size_t>(most, 1));
 
+    // The observations: each state's wells by their boundname.
+    const std::string prefix = options ? "P_" : "";
+    EXPECT_EQ(count_of(read_file(d + "/mf6/m.wel.obs"),
+                       "BEGIN CONTINUOUS FILEOUT m.wel.obs.csv\n  " + prefix +
+                           "WEL_CO  WEL  co\n  " + prefix +
+                           "WEL_KS  WEL  ks\n  " + prefix +
+                           "WEL_NE  WEL  ne\nEND CONTINUOUS\n"),
+              1);
+
     // The package list: the names the model file needs and the STO periods.
     const std::string pk = read_file(d + "/mf6/m.packages");
     EXPECT_EQ(count_of(pk, "  TDIS6  m.tdis\n"), 1);
-    EXPECT_EQ(count_of(pk, "  WEL6  m.wel  WEL\n"), 1);
+    EXPECT_EQ(count_of(pk, "  WEL6  m.wel  " + prefix + "WEL\n"), 1);
+    EXPECT_EQ(count_of(pk, "  OBS6  m.wel.obs\n"), 1);
     if (c.rch.size() == 1)
-      EXPECT_EQ(count_of(pk, "  RCH6  m.rch  RCH\n"), 1);
+      EXPECT_EQ(count_of(pk, "  RCH6  m.rch  " + prefix + "RCH\n"), 1);
     else
       EXPECT_EQ(count_of(pk, "  RCH6  m-precip.rch  PRECIP\n  RCH6  "
                              "m-gwirr.rch  GWIRR\n  RCH6  m-swirr.rch  SWIRR"
@@ -236,15 +297,6 @@ TEST_F(Mf6, Mf6FilesFollowTheModflow2005Files) {
                                       "PERIOD\nBEGIN PERIOD 2\n  TRANSIENT\n"
                                     : "BEGIN PERIOD 1\n  TRANSIENT\n"),
               1);
-
-    // With QUON_MF6 naming the binary: a model around the files, run, and
-    // its budget against the MODFLOW-2005 files.
-    if (const char *bin = std::getenv("QUON_MF6")) {
-      EXPECT_EQ(shell("/usr/bin/python3 " QUON_SOURCE_DIR "/tools/quon-mf6 " +
-                      d + " --mf6 " + bin + " > " + d + "/mf6.txt"),
-                0)
-          << read_file(d + "/mf6.txt");
-    }
   }
 }
 
@@ -258,6 +310,11 @@ TEST_F(Mf6, Mf6SettingsThatEndTheRun) {
     int status;                // of the run
   } rows[] = {
       {"MF6 out/m\n", "  MF6 TDIS file out/m.tdis: can be created", 0},
+      {"MF6 out/m\n", "  MF6 OBS file out/m.wel.obs: can be created", 0},
+      {"MF6 out/m PREFIX ABCDEFGHIJK\n",
+       "would end the run: MF6 PREFIX makes a package name longer than the 16 "
+       "characters MODFLOW 6 takes: ABCDEFGHIJKPRECIP",
+       1},
       {"MF6 out/m\nAPPEND\n",
        "would end the run: MF6 cannot be used with APPEND", 1},
       {"MF6 quon\n",
@@ -287,6 +344,94 @@ TEST_F(Mf6, Mf6SettingsThatEndTheRun) {
   EXPECT_EQ(count_of(test::reports_of(read_file("g/err.txt")),
                      "Invalid MF6 base name MF6 out/"),
             1);
+}
+
+// The words of the MF6 line and its layer grids: each fault ends the run
+// before any MF6 file is written, with a message naming the word, or the
+// file, row and column; the good lines run.
+TEST_F(Mf6, Mf6OptionsAndLayerGrids) {
+  ASSERT_EQ(shell(GEN + " --out g --years 1 --steady-years 0 > /dev/null"), 0);
+  const std::string par = read_file("g/quon.par");
+  std::string ones, bad, low;
+  for (int r = 1; r <= 165; ++r) {
+    std::string row;
+    for (int col = 1; col <= 326; ++col)
+      row += col == 1 ? "1" : " 1";
+    ones += row + "\n";
+    bad += (r == 2 ? row.replace(4, 1, "x") : row) + "\n";
+  }
+  // A 0 at the first active cell.
+  const std::string ib = read_file("g/ibound.zon");
+  const std::size_t at = ib.find_first_not_of(" 0\n");
+  const int arow = count_of(ib.substr(0, at), "\n") + 1;
+  const int acol = int((at - ib.rfind('\n', at) - 1) / 2) + 1;
+  low = ones;
+  low[std::size_t((arow - 1) * (326 * 2)) + std::size_t(2 * (acol - 1))] = '0';
+  write_file("g/ones.txt", ones);
+  write_file("g/short.txt", ones.substr(0, ones.size() - 4));
+  write_file("g/long.txt", ones + "1\n");
+  write_file("g/bad.txt", bad);
+  write_file("g/low.txt", low);
+  const std::string where = "low.txt, at row " + std::to_string(arow) +
+                            ", column " + std::to_string(acol) + ": 0";
+  const std::string longname(300, 'm');
+  struct Row {
+    std::string words, message; // after "MF6 out/m"; on stderr
+    int status;
+  } rows[] = {
+      {" DAYS PREFIX ABCDEFGHIJ IRCH ones.txt WELLAYER ones.txt", "", 0},
+      {" days", "", 0},
+      {" DAYS DAYS", "MF6 option given twice: DAYS", 1},
+      {" LAYERS x",
+       "(the options are DAYS, PREFIX p, IRCH file and "
+       "WELLAYER file): LAYERS",
+       1},
+      {" PREFIX", "MF6 option without its value: PREFIX", 1},
+      {" PREFIX ABCDEFGHIJK",
+       "16 characters MODFLOW 6 takes: ABCDEFGHIJKPRECIP", 1},
+      {" IRCH nofile.txt", "Error opening file nofile.txt", 1},
+      {" IRCH short.txt",
+       "ends before its 165 rows of 326 values: short.txt, "
+       "at row 165, column 325",
+       1},
+      {" WELLAYER long.txt", "has more than 165 rows of 326 values: long.txt",
+       1},
+      {" IRCH bad.txt", "not a whole number: bad.txt, at row 2, column 3: x",
+       1},
+      {" WELLAYER low.txt", "below 1 at a cell with IBOUND not 0: " + where, 1},
+      {"/" + longname, "Output file name longer than the name quon keeps", 1},
+  };
+  for (const Row &r : rows) {
+    SCOPED_TRACE(r.words.substr(0, 40));
+    fs::remove_all("g/out");
+    fs::create_directory("g/out");
+    write_file("g/quon.par", par + "MF6 out/m" + r.words + "\n");
+    EXPECT_EQ(shell("cd g && " + PROG + " quon.par > /dev/null 2> err.txt"),
+              r.status);
+    const std::string err = read_file("g/err.txt");
+    if (!r.message.empty()) {
+      EXPECT_EQ(count_of(err, r.message), 1) << err;
+    }
+    EXPECT_EQ(fs::exists("g/out/m.tdis"), r.status == 0);
+  }
+  // A layer grid is an input: an MF6 file of the same name would destroy it.
+  write_file("g/out/m.tdis", ones);
+  write_file("g/quon.par", par + "MF6 out/m IRCH out/m.tdis\n");
+  EXPECT_EQ(shell("cd g && " + PROG + " quon.par > /dev/null 2> err.txt"), 1);
+  EXPECT_EQ(count_of(read_file("g/err.txt"),
+                     "out/m.tdis (MF6 IRCH grid and MF6 TDIS file)"),
+            1)
+      << read_file("g/err.txt");
+  EXPECT_EQ(read_file("g/out/m.tdis"), ones);
+  // DAYS: 31 days a period, FACTOR and rates the seconds' digits x 86400.
+  write_file("g/quon.par", par + "MF6 out/m DAYS\n");
+  ASSERT_EQ(shell("cd g && " + PROG + " quon.par 2>/dev/null"), 0);
+  const std::string tdis = read_file("g/out/m.tdis"),
+                    rch = read_file("g/out/m-precip.rch");
+  EXPECT_EQ(count_of(tdis, "      31 1 1.0\n"), 7);
+  EXPECT_EQ(count_of(tdis, "      28 1 1.0\n"), 1);
+  // 31 days: 3.11131023E-08 x 86400 exactly.
+  EXPECT_EQ(count_of(rch, "INTERNAL FACTOR 2.68817203872E-03 IPRN"), 7);
 }
 
 } // namespace

@@ -170,9 +170,9 @@ TEST_F(ProvenPlaces, EveryFileARunWritesIsAnOutputOfTheList) {
         << name << " is written but listed by no writer:\n"
         << outputs;
   }
-  // WEL, 4 RCH, 7 MF6, fort.2, 2 sub-area, BUDGETCSV, 2 side, 2 x 3 store,
-  // 2 tables.
-  EXPECT_EQ(written, 1 + 4 + 7 + 1 + 2 + 1 + 2 + 6 + 2);
+  // WEL, 4 RCH, 8 MF6 (TDIS, WEL, package list, observations, 4 RCH),
+  // fort.2, 2 sub-area, BUDGETCSV, 2 side, 2 x 3 store, 2 tables.
+  EXPECT_EQ(written, 1 + 4 + 8 + 1 + 2 + 1 + 2 + 6 + 2);
 }
 
 } // namespace
