@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""pestpp_mf6_example.py - the head calibration example (examples/pestpp-mf6)
+run for real, reduced: setup.sh makes the working folder, then
+
+- the model command passes every failure on: a parameter file quon refuses
+  under --strict, and a simulation mf6 cannot read, each end run.sh with a
+  status other than 0;
+- pestpp-ies with 5 realizations and one iteration: it ends normally, no run
+  failed, every realization is kept, and the mean phi falls.
+
+mf6 and pestpp-ies come from QUON_MF6 and QUON_PESTPP_IES only; without
+them the test says so and is skipped (status 77).
+
+Usage: pestpp_mf6_example.py BUILD_DIR WORK_DIR
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+EXAMPLE = os.path.join(os.path.dirname(HERE), "examples", "pestpp-mf6")
+sys.path.insert(0, EXAMPLE)
+
+import results  # noqa: E402
+
+SKIP = 77
+REALIZATIONS = 5
+IES_SECONDS = 240
+
+
+def tool(var):
+    path = os.environ.get(var, "")
+    return path if path and os.access(path, os.X_OK) else None
+
+
+def reduce(pst):
+    """The control file cut to one iteration of a few realizations, one
+    lambda tried on a subset."""
+    text = open(pst).read()
+    lines = text.split("\n")
+    words = lines[8].split()
+    lines[8] = " ".join(["1"] + words[1:])  # NOPTMAX
+    text = "\n".join(lines)
+    for key, value in (("ies_num_reals", REALIZATIONS),
+                       ("ies_lambda_mults", "1.0"),
+                       ("ies_subset_size", 3)):
+        text, n = re.subn(rf"\+\+{key}\([^)]*\)", f"++{key}({value})", text)
+        assert n == 1, key
+    open(pst, "w").write(text)
+
+
+def failing_runs(work):
+    """run.sh on a copy of the folder broken one way at a time: (what,
+    status)."""
+    out = []
+    for what, path, edit in (
+            ("quon refuses the parameter file", "quon.par",
+             lambda t: re.sub(r"^STEADY .*$", "STEADY 1948 1949 abc", t,
+                              flags=re.M)),
+            ("mf6 cannot read the simulation", "sim/model.ic",
+             lambda t: t.replace("STRT", "STRTX"))):
+        copy = work + ".broken"
+        shutil.rmtree(copy, ignore_errors=True)
+        shutil.copytree(work, copy, symlinks=True)
+        full = os.path.join(copy, path)
+        open(full, "w").write(edit(open(full).read()))
+        done = subprocess.run(["sh", "run.sh"], cwd=copy, capture_output=True,
+                              text=True)
+        out.append((what, done.returncode, done.stderr))
+        shutil.rmtree(copy)
+    return out
+
+
+def main(argv):
+    build, work = argv
+    mf6, ies = tool("QUON_MF6"), tool("QUON_PESTPP_IES")
+    if not mf6 or not ies:
+        print("pestpp_mf6_example: skipped: needs QUON_MF6 and QUON_PESTPP_IES"
+              " (the mf6 and pestpp-ies programs; .ci/run sets them from "
+              f"../shared/bin); QUON_MF6={mf6}, QUON_PESTPP_IES={ies}")
+        return SKIP
+    faults = []
+    subprocess.run(["bash", os.path.join(EXAMPLE, "setup.sh"), build, work],
+                   check=True)
+
+    for what, status, err in failing_runs(work):
+        if status == 0:
+            faults.append(f"run.sh passed on status 0 when {what}")
+        else:
+            print(f"run.sh status {status} when {what}: "
+                  f"{err.splitlines()[0] if err else '(no message)'}")
+
+    pst = os.path.join(work, "case.pst")
+    reduce(pst)
+    try:
+        done = subprocess.run([ies, "case.pst"], cwd=work,
+                              capture_output=True, text=True,
+                              timeout=IES_SECONDS)
+        status = done.returncode
+    except subprocess.TimeoutExpired:
+        status = "timeout"
+    if status != 0:
+        faults.append(f"pestpp-ies ended with {status}; see {work}/case.rec")
+    else:
+        phi, _, ens, last, rec = results.read(work)
+        text, _ = results.report(work)
+        print(text)
+        failed = results.failed_runs(rec)
+        kept = len(ens[last][next(iter(ens[last]))])
+        first, final = float(phi[0]["mean"]), float(phi[-1]["mean"])
+        for bad, msg in ((last != 1, f"last iteration {last}, not 1"),
+                         (failed != 0, f"{failed} failed runs"),
+                         (kept != REALIZATIONS,
+                          f"{kept} of {REALIZATIONS} realizations kept"),
+                         (not final < first,
+                          f"mean phi {first:.4g} -> {final:.4g}: no fall")):
+            if bad:
+                faults.append(msg)
+    for f in faults:
+        print("FAULT:", f)
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
