@@ -41,9 +41,17 @@ def read(work, case="case"):
     return phi, truth, ens, last, rec
 
 
+# How pestpp-ies records failed runs in its run record, the number of them
+# where it gives one.
+FAILED = re.compile(r"(?:the following (\d+) )?par:obs realizations?(?: runs?)?"
+                    r" failed|all (?:remaining )?realizations failed|"
+                    r"parameter value run failed")
+
+
 def failed_runs(rec):
-    """The failed runs the run record reports (PEST++ lists every one)."""
-    return sum(int(n) for n in re.findall(r"(\d+) runs? failed", rec))
+    """The failed runs the run record reports: the number given, else one
+    for each report."""
+    return sum(int(m.group(1) or 1) for m in FAILED.finditer(rec))
 
 
 def mean(v):
@@ -112,6 +120,8 @@ def plot(work, path):
                   label="prior" if i == 0 else None)
         b.scatter([i + 0.15] * len(a1), a1, s=12, color="C2",
                   label=f"posterior (iteration {last})" if i == 0 else None)
+        b.plot([i - 0.15, i + 0.15], [mean(a0), mean(a1)], "_", ms=22,
+               mew=2, color="k", label="ensemble means" if i == 0 else None)
     b.axhline(1.0, color="k", lw=1, label="truth")
     b.set_xticks(range(len(names)))
     b.set_xticklabels(names)
