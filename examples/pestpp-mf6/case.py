@@ -5,6 +5,8 @@ holds a quon run made by gen_scenario (setup.sh makes it):
   case.py templates WORK   the templates quon.tpl and terrain.tpl from the
                            run's quon.par and terrain.dat, truth.csv, and
                            quon.par and terrain.dat filled with the truth
+  case.py layers WORK GRID recharge and wells of quon.tpl and quon.par on
+                           the layers of GRID (MF6 options IRCH, WELLAYER)
   case.py observe WORK MF6 observation wells in the simulation WORK/sim (an
                            OBS package of heads), one run of mf6 there with
                            the truth, measured heads with noise, the
@@ -26,7 +28,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)),
                                 "tools"))
 
 import numpy as np  # noqa: E402
-from quonplot import readers as rd  # noqa: E402
+from quonplot import mf6 as qm6  # noqa: E402
 
 # name, truth, prior mean, lower and upper bound, what it is. PEST++ takes
 # the prior of a log-transformed parameter as normal in log10 around the mean
@@ -41,9 +43,13 @@ PARAMETERS = (
 TERRAIN_PARS = ("tflat", "troll", "tdiss")
 FIELD = 14  # template field width: digits enough for every parameter value
 LIMIT = "LIMIT 0.2 3.0"  # terrain clipping outside every prior value
-MF6_BASE = "sim/quon"
+# quon's MODFLOW 6 files go straight into the simulation folder; the model
+# of examples/mf6 works in days and has a WEL package of its own named WEL.
+MF6_LINE = "MF6 sim/quon DAYS PREFIX Q_"
 
+LAYERS = 3  # observed, from the top
 WELLS_PER_LAYER = 10
+HELD_DISTANCE = 8  # cells between an observation well and a held head
 OBS_PERIODS = (1, 4, 7, 10, 13)  # steady, end of March, June, Sept., Dec.
 NOISE_SD = 0.1  # ft, standard deviation of the measurement noise
 SEED = 2026  # of the wells and the noise
@@ -84,7 +90,7 @@ def templates(work):
         elif word == "BUDGET":
             line = " ".join(line.split()[:2])  # no sub-area files
         out.append(line)
-    out.append(f"MF6 {MF6_BASE}")
+    out.append(MF6_LINE)
     quon_tpl = "ptf ~\n" + "\n".join(out).rstrip("\n") + "\n"
 
     terrain = open(os.path.join(work, "terrain.dat")).read().split("\n")
@@ -107,48 +113,67 @@ def templates(work):
             f.write(f"{p[0]},{p[1]}\n")
 
 
-def gwf_name_file(sim):
-    """The name file of the simulation's groundwater flow model."""
-    text = open(os.path.join(sim, "mfsim.nam")).read()
-    m = re.search(r"BEGIN MODELS(.*?)END MODELS", text, re.S | re.I)
-    for line in m.group(1).split("\n"):
-        w = line.split()
-        if w and w[0].upper() == "GWF6":
-            return os.path.join(sim, w[1])
-    raise SystemExit("case.py: mfsim.nam names no GWF6 model")
+def layers(work, grid):
+    for name in ("quon.tpl", "quon.par"):
+        path = os.path.join(work, name)
+        text = open(path).read().replace(
+            MF6_LINE, f"{MF6_LINE} IRCH {grid} WELLAYER {grid}")
+        open(path, "w").write(text)
 
 
-def pick_wells(work, rng):
-    """Observation wells: distinct active cells away from the held heads,
-    WELLS_PER_LAYER in each layer, as (name, layer, row, column)."""
-    ibound, _ = rd.read_zones(os.path.join(work, "ibound.zon"), header=False)
-    held = np.argwhere(ibound < 0)
-    cells = np.argwhere(ibound > 0)
-    far = np.min(np.abs(cells[:, None, :] - held[None, :, :]).max(axis=2),
-                 axis=1) >= 8
-    cells = cells[far]
-    chosen = cells[rng.choice(len(cells), 3 * WELLS_PER_LAYER, replace=False)]
-    return [(f"w{k + 1:02d}l{k // WELLS_PER_LAYER + 1}",
-             k // WELLS_PER_LAYER + 1, r + 1, c + 1)
-            for k, (r, c) in enumerate(chosen)]
+def model_grid(sim):
+    """The simulation's groundwater flow model: its name file, its active
+    cells (layers, rows, columns) and its cells held at a constant head."""
+    models = [e for e in qm6.name_entries(os.path.join(sim, "mfsim.nam"),
+                                          "MODELS") if e[0] == "GWF6"]
+    if not models:
+        raise SystemExit(f"case.py: {sim}/mfsim.nam names no GWF6 model")
+    nam = os.path.join(sim, models[0][1])
+    packages = qm6.name_entries(nam, "PACKAGES")
+    dis = [e[1] for e in packages if e[0] == "DIS6"]
+    grid = qm6.Dis(os.path.join(sim, dis[0]), sim)
+    held = np.zeros(grid.idomain.shape, bool)
+    for e in packages:
+        if e[0] == "CHD6":
+            held |= qm6.held_in(os.path.join(sim, e[1]), sim, grid.nlay)
+    return nam, grid.idomain > 0, held
+
+
+def pick_wells(active, held, rng):
+    """Observation wells: in each layer WELLS_PER_LAYER distinct active
+    cells at least HELD_DISTANCE cells from a held head, as (name, layer,
+    row, column)."""
+    near = np.argwhere(held.any(axis=0))
+    wells = []
+    for lay in range(min(LAYERS, active.shape[0])):
+        cells = np.argwhere(active[lay] & ~held.any(axis=0))
+        far = np.abs(cells[:, None, :] - near[None, :, :]).max(axis=2).min(
+            axis=1) >= HELD_DISTANCE
+        cells = cells[far]
+        for r, c in cells[rng.choice(len(cells), WELLS_PER_LAYER,
+                                     replace=False)]:
+            wells.append((f"w{len(wells) + 1:02d}l{lay + 1}", lay + 1, r + 1,
+                          c + 1))
+    return wells
 
 
 def observe(work, mf6):
     sim = os.path.join(work, "sim")
     rng = np.random.default_rng(SEED)
-    wells = pick_wells(work, rng)
+    nam, active, held = model_grid(sim)
+    wells = pick_wells(active, held, rng)
     with open(os.path.join(sim, "heads.obs"), "w") as f:
         f.write("BEGIN OPTIONS\n  DIGITS 10\nEND OPTIONS\n\n"
                 "BEGIN CONTINUOUS FILEOUT heads.csv\n")
         for name, lay, row, col in wells:
             f.write(f"  {name} HEAD {lay} {row} {col}\n")
         f.write("END CONTINUOUS\n")
-    nam = gwf_name_file(sim)
+    # The heads of the wells join the model's name file.
     text = open(nam).read()
     if "heads.obs" not in text:
         text = re.sub(r"(\n\s*END PACKAGES)", r"\n  OBS6  heads.obs\1", text,
                       count=1, flags=re.I)
-        open(nam, "w").write(text)
+    open(nam, "w").write(text)
 
     done = subprocess.run([mf6], cwd=sim, capture_output=True, text=True)
     if done.returncode != 0:
@@ -236,10 +261,13 @@ heads.ins sim/heads.csv
 def main(argv):
     if len(argv) == 2 and argv[0] == "templates":
         templates(argv[1])
+    elif len(argv) == 3 and argv[0] == "layers":
+        layers(argv[1], argv[2])
     elif len(argv) == 3 and argv[0] == "observe":
         observe(argv[1], argv[2])
     else:
-        sys.stderr.write("usage: case.py templates WORK | observe WORK MF6\n")
+        sys.stderr.write("usage: case.py templates WORK | layers WORK GRID | "
+                         "observe WORK MF6\n")
         return 2
     return 0
 

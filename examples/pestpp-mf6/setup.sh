@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # setup.sh - makes the working folder of the head calibration: a quon run
 # (gen_scenario: 2 steady years, 1 transient year of 12 months, one RCH
-# file), the templates of its settings, the multi-layer MODFLOW 6 model with
-# quon's packages in it, the "measured" heads of a run with the truth
+# file), the templates of its settings, the multi-layer MODFLOW 6 model of
+# examples/mf6 with quon's packages in it (quon-mf6 --into), the "measured" heads of a run with the truth
 # (truth.csv) plus noise, the instruction and control files, the model
 # command run.sh, agents.sh for panther agents, and the links ./quon-exe and
 # ./mf6-exe.
@@ -44,19 +44,32 @@ rm -rf "$work"
 rm -rf "$work/store" "$work/quon"
 mkdir "$work/sim"
 "$py" "$here/case.py" templates "$work"
-(cd "$work" && "$build/quon" --strict quon.par >quon.log 2>&1) || {
-  echo "setup.sh: quon failed with the truth; see $work/quon.log" >&2
-  exit 1
+truth_run() {
+  (cd "$work" && "$build/quon" --strict quon.par >quon.log 2>&1) || {
+    echo "setup.sh: quon failed with the truth; see $work/quon.log" >&2
+    exit 1
+  }
 }
+truth_run
 
-# The multi-layer simulation in sim/, with the packages of the quon run in
-# the working folder put into it.
-model_with_quon() {
-  "$py" "$here/mf6model.py" "$work" "$work/sim" >/dev/null
-  "$py" "$here/mf6model.py" --into "$work/sim" "$work" >/dev/null
-}
-model_with_quon
-
+# The multi-layer model of examples/mf6 in sim/, with the packages of the
+# quon run put into it. quon writes its MODFLOW 6 files in sim/ itself
+# (MF6 sim/quon), so every run of the model command feeds mf6 directly.
+# Where layer 1 of the model is inactive under recharge or wells,
+# quon-mf6 --into refuses and writes the top active layer of every cell:
+# quon then puts recharge and wells on it (IRCH, WELLAYER), and the packages
+# go in.
+"$py" "$top/examples/mf6/make_model.py" "$work" "$work/sim" >/dev/null
+into() { "$top/tools/quon-mf6" --into "$work/sim" "$work" >"$work/into.log" 2>&1; }
+if ! into; then
+  if [ ! -f "$work/sim/quon-top-layer.txt" ]; then
+    cat "$work/into.log" >&2
+    exit 1
+  fi
+  "$py" "$here/case.py" layers "$work" sim/quon-top-layer.txt
+  truth_run
+  into || { cat "$work/into.log" >&2; exit 1; }
+fi
 "$py" "$here/case.py" observe "$work" "$mf6"
 cp "$here/run.sh" "$top/examples/pestpp/agents.sh" "$work/"
 ln -s "$build/quon" "$work/quon-exe"
