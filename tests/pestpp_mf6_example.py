@@ -59,13 +59,16 @@ def failing_runs(work):
             ("quon refuses the parameter file", "quon.par",
              lambda t: re.sub(r"^STEADY .*$", "STEADY 1948 1949 abc", t,
                               flags=re.M)),
-            ("mf6 cannot read the simulation", "sim/model.ic",
-             lambda t: t.replace("STRT", "STRTX"))):
+            ("mf6 cannot read the simulation", "sim/mfsim.nam",
+             lambda t: t.replace("BEGIN OPTIONS", "BEGIN OPTIONS\n  NOSUCH",
+                                 1))):
         copy = work + ".broken"
         shutil.rmtree(copy, ignore_errors=True)
         shutil.copytree(work, copy, symlinks=True)
         full = os.path.join(copy, path)
-        open(full, "w").write(edit(open(full).read()))
+        text = open(full).read()
+        assert edit(text) != text, path
+        open(full, "w").write(edit(text))
         done = subprocess.run(["sh", "run.sh"], cwd=copy, capture_output=True,
                               text=True)
         out.append((what, done.returncode, done.stderr))
