@@ -109,6 +109,8 @@ def main(argv):
     else:
         phi, _, ens, last, rec = results.read(work)
         text, _ = results.report(work)
+        print("(the goals below are the full run's; this reduced run must "
+              "only lower phi, with no failed run)")
         print(text)
         failed = results.failed_runs(rec)
         kept = len(ens[last][next(iter(ens[last]))])
