@@ -2,6 +2,8 @@
 """pestpp_mf6_example.py - the head calibration example (examples/pestpp-mf6)
 run for real, reduced: setup.sh makes the working folder, then
 
+- quon.par and terrain.dat of the truth run hold the values of truth.csv
+  (the STEADY multiplier, each terrain class's column);
 - the model command passes every failure on: a parameter file quon refuses
   under --strict, and a simulation mf6 cannot read, each end run.sh with a
   status other than 0;
@@ -9,7 +11,8 @@ run for real, reduced: setup.sh makes the working folder, then
   failed, every realization is kept, and the mean phi falls.
 
 mf6 and pestpp-ies come from QUON_MF6 and QUON_PESTPP_IES only; without
-them the test says so and is skipped (status 77).
+them the test says so and is skipped (status 77), after checking what
+needs neither: how failed runs are read from PEST++'s run record.
 
 Usage: pestpp_mf6_example.py BUILD_DIR WORK_DIR
 """
@@ -51,6 +54,43 @@ def reduce(pst):
     open(pst, "w").write(text)
 
 
+# Run record lines of pestpp-ies and the failed runs they report.
+RECORDS = (
+    ("  ---  the following 2 par:obs realization runs failed during "
+     "evaluation of the initial parameter ensemble:", 2),
+    ("the following par:obs realization runs failed for lambda,scale 1,1", 1),
+    ("the following par:obs realizations failed during evaluation of the "
+     "remaining ensemble: 3", 1),
+    ("all realizations failed during initial evaluation", 1),
+    ("control file parameter value run failed...bummer", 1),
+    ("          realizations that have failed or have been dropped.", 0),
+    ("max_run_fail: 3", 0),
+    ("-->12 of 12 complete, 0 failed", 0),
+)
+
+
+def truth_written(work):
+    """Faults of the truth run's inputs against truth.csv: the STEADY
+    multiplier of quon.par, each terrain class's column of terrain.dat."""
+    truth = {r[0]: float(r[1]) for r in
+             (line.split(",") for line in
+              open(os.path.join(work, "truth.csv")).read().split()[1:])}
+    out = []
+    par = open(os.path.join(work, "quon.par")).read()
+    stm = float(re.search(r"^STEADY\s+\S+\s+\S+\s+(\S+)", par, re.M)[1])
+    if stm != truth["stm"]:
+        out.append(f"quon.par STEADY multiplier {stm}, truth {truth['stm']}")
+    rows = [line.split() for line in
+            open(os.path.join(work, "terrain.dat")).read().split("\n")]
+    for k, (cls, name) in enumerate(zip(rows[0][2:], ("tflat", "troll",
+                                                      "tdiss"))):
+        got = {float(r[2 + k]) for r in rows[1:] if r}
+        if got != {truth[name]}:
+            out.append(f"terrain.dat class {cls}: {got}, truth {name} "
+                       f"{truth[name]}")
+    return out
+
+
 def failing_runs(work):
     """run.sh on a copy of the folder broken one way at a time: (what,
     status)."""
@@ -78,15 +118,19 @@ def failing_runs(work):
 
 def main(argv):
     build, work = argv
+    faults = [f"failed runs of '{line}': {results.failed_runs(line)}, not {n}"
+              for line, n in RECORDS if results.failed_runs(line) != n]
     mf6, ies = tool("QUON_MF6"), tool("QUON_PESTPP_IES")
     if not mf6 or not ies:
         print("pestpp_mf6_example: skipped: needs QUON_MF6 and QUON_PESTPP_IES"
               " (the mf6 and pestpp-ies programs; .ci/run sets them from "
               f"../shared/bin); QUON_MF6={mf6}, QUON_PESTPP_IES={ies}")
-        return SKIP
-    faults = []
+        for f in faults:
+            print("FAULT:", f)
+        return 1 if faults else SKIP
     subprocess.run(["bash", os.path.join(EXAMPLE, "setup.sh"), build, work],
                    check=True)
+    faults += truth_written(work)
 
     for what, status, err in failing_runs(work):
         if status == 0:
