@@ -30,10 +30,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)),
 import numpy as np  # noqa: E402
 from quonplot import mf6 as qm6  # noqa: E402
 
-# name, truth, prior mean, lower and upper bound, what it is. PEST++ takes
-# the prior of a log-transformed parameter as normal in log10 around the mean
-# with a standard deviation of a quarter of the log10 range; every truth lies
-# about one standard deviation from its prior mean.
+# name, truth, prior mean, lower and upper bound, what it is (for the
+# reader). PEST++ takes the prior of a log-transformed parameter as normal in
+# log10 around the mean with a standard deviation of a quarter of the log10
+# range; every truth lies about one standard deviation from its prior mean.
 PARAMETERS = (
     ("stm", 1.30, 1.00, 0.55, 1.80, "STEADY precipitation multiplier"),
     ("tflat", 0.80, 1.05, 0.55, 2.00, "terrain multiplier, flat"),
@@ -50,7 +50,9 @@ MF6_LINE = "MF6 sim/quon DAYS PREFIX Q_"
 LAYERS = 3  # observed, from the top
 WELLS_PER_LAYER = 10
 HELD_DISTANCE = 8  # cells between an observation well and a held head
-OBS_PERIODS = (1, 4, 7, 10, 13)  # steady, end of March, June, Sept., Dec.
+# Periods observed: steady, ends of March, June, September, December. quon's
+# TDIS gives every period one time step: row k of the OBS output is period k.
+OBS_PERIODS = (1, 4, 7, 10, 13)
 NOISE_SD = 0.05  # ft, standard deviation of the measurement noise
 SEED = 2026  # of the wells and the noise
 REALIZATIONS = 12
@@ -80,7 +82,7 @@ def templates(work):
     for line in par:
         word = line.split()[0].upper() if line.split() else ""
         if word in ("ANNPUMP", "FILE"):
-            continue  # side outputs nobody reads here: time saved per run
+            continue  # side outputs that nothing reads here
         if word == "STEADY":
             w = line.split()
             line = f"{w[0]} {w[1]} {w[2]} {field('stm')}"
@@ -176,7 +178,8 @@ def observe(work, mf6):
     open(nam, "w").write(text)
 
     done = subprocess.run([mf6], cwd=sim, capture_output=True, text=True)
-    if done.returncode != 0:
+    listing = open(os.path.join(sim, "mfsim.lst")).read()
+    if done.returncode != 0 or "Normal termination" not in listing:
         raise SystemExit(f"case.py: {mf6} ended with status "
                          f"{done.returncode} in {sim}")
     with open(os.path.join(sim, "heads.csv")) as f:
