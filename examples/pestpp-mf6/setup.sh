@@ -32,6 +32,11 @@ if [ ! -x "$build/quon" ] || [ ! -x "$build/tools/gen_scenario" ]; then
     "cmake --build $build --target quon gen_scenario" >&2
   exit 1
 fi
+if [ ! -f "$top/examples/mf6/make_model.py" ]; then
+  echo "setup.sh: no $top/examples/mf6/make_model.py: the example's model" \
+    "and quon-mf6 --into come with the MODFLOW 6 example" >&2
+  exit 1
+fi
 if [ -d "$work" ] && [ -n "$(ls -A "$work")" ] && [ ! -f "$work/case.pst" ] &&
   [ ! -f "$work/quon.par" ]; then
   echo "setup.sh: $work is neither empty nor a working folder; not replacing it" >&2
