@@ -128,8 +128,11 @@ def main(argv):
         for f in faults:
             print("FAULT:", f)
         return 1 if faults else SKIP
-    subprocess.run(["bash", os.path.join(EXAMPLE, "setup.sh"), build, work],
-                   check=True)
+    setup = subprocess.run(["bash", os.path.join(EXAMPLE, "setup.sh"), build,
+                            work]).returncode
+    if setup != 0:
+        print(f"FAULT: setup.sh ended with status {setup}")
+        return 1
     faults += truth_written(work)
 
     for what, status, err in failing_runs(work):
