@@ -31,8 +31,8 @@ p=$scratch/moved
 must=(bin/quon bin/quon-gen-scenario share/man/man1/quon.1.gz share/doc/quon/README.md
       share/doc/quon/copyright share/doc/quon/examples/README.md
       share/doc/quon/examples/pestpp/quon.tpl share/quon/quonplot/cli.py)
-for png in "$top"/docs/*.png; do
-  must+=("share/doc/quon/docs/$(basename "$png")")
+for page in "$top"/docs/*.png "$top"/docs/*.md; do
+  must+=("share/doc/quon/docs/$(basename "$page")")
 done
 for t in "$top"/tools/quon-*; do
   n=$(basename "$t")
@@ -43,6 +43,26 @@ done
 for f in "${must[@]}"; do
   [ -f "$p/$f" ] || fault "missing: $f"
 done
+# The installed README, guide and examples' notes: every relative link leads
+# to an installed file (the documents' own link checker, on the installed
+# tree).
+links=$(cd "$top/tests/docs" && PYTHONPATH="$top/tests" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - "$p/share/doc/quon" <<'EOF'
+import glob
+import os
+import sys
+
+from test_docs import broken_links
+
+root = sys.argv[1]
+pages = [os.path.join(root, "README.md"),
+         *glob.glob(os.path.join(root, "docs", "*.md")),
+         *glob.glob(os.path.join(root, "examples", "**", "*.md"), recursive=True)]
+for page in sorted(pages):
+    for fault in broken_links(page):
+        print(f"{os.path.relpath(page, root)}: {fault}")
+EOF
+) || fault "the installed documents' links could not be checked"
+[ -z "$links" ] || fault "installed links that lead nowhere: $links"
 [ "$(ls "$p" | tr '\n' ' ')" = "bin share " ] || fault "unexpected top-level folders: $(ls "$p")"
 extra=$(find "$p" -name __pycache__ -o -name '*.pyc' -o -name '*~')
 [ -z "$extra" ] || fault "byte code or backups installed: $extra"
