@@ -28,7 +28,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)),
                                 "tools"))
 
 import numpy as np  # noqa: E402
-from quonplot import mf6 as qm6  # noqa: E402
+from quonplot import mf6files as qm6  # noqa: E402
 
 # name, truth, prior mean, lower and upper bound, what it is (for the
 # reader). PEST++ takes the prior of a log-transformed parameter as normal in
