@@ -30,11 +30,11 @@ echo "== quon with: $(tail -n 1 "$run/quon.par")"
 # quon-mf6 says so, writes the top active layer of every cell, and refuses
 # wells that mf6 would stop on.
 echo "== quon-mf6 --into $sim $run"
-"$top/tools/quon-mf6" --into "$sim" "$run" || echo "(refused, as expected)"
+"$top/tools/quon-mf6" --quon "$build/quon" --into "$sim" "$run" || echo "(refused, as expected)"
 
 # The top-active-layer grid as IRCH and WELLAYER.
 sed -i 's|^MF6 .*|MF6 mf6/quon DAYS PREFIX Q_ IRCH ../sim/quon-top-layer.txt WELLAYER ../sim/quon-top-layer.txt|' "$run/quon.par"
 echo "== quon with: $(tail -n 1 "$run/quon.par")"
 (cd "$run" && "$build/quon" quon.par)
 echo "== quon-mf6 --into $sim ${QUON_MF6:+--mf6 $QUON_MF6 }$run"
-"$top/tools/quon-mf6" --into "$sim" ${QUON_MF6:+--mf6 "$QUON_MF6"} "$run"
+"$top/tools/quon-mf6" --quon "$build/quon" --into "$sim" ${QUON_MF6:+--mf6 "$QUON_MF6"} "$run"

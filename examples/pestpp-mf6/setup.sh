@@ -65,7 +65,7 @@ truth_run
 # quon then puts recharge and wells on it (IRCH, WELLAYER), and the packages
 # go in.
 "$py" "$top/examples/mf6/make_model.py" "$work" "$work/sim" >/dev/null
-into() { "$top/tools/quon-mf6" --into "$work/sim" "$work" >"$work/into.log" 2>&1; }
+into() { "$top/tools/quon-mf6" --quon "$build/quon" --into "$work/sim" "$work" >"$work/into.log" 2>&1; }
 if ! into; then
   if [ ! -f "$work/sim/quon-top-layer.txt" ]; then
     cat "$work/into.log" >&2

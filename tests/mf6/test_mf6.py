@@ -12,7 +12,7 @@ import subprocess
 import numpy as np
 import pytest
 
-from conftest import HOLE, TOP, mf6_binary, flopy_module, quon, quon_mf6
+from conftest import HOLE, MONTH, TOP, mf6_binary, flopy_module, quon, quon_mf6
 from quonplot import readers as rd
 
 PACKAGES = ("PRECIP", "GWIRR", "SWIRR", "COIRR")
@@ -234,11 +234,21 @@ def test_into_a_three_layer_model(tmp_path, model, seconds, days, scenario):
     assert "largest relative difference" in out
 
 
-def test_failures_are_one_line(tmp_path, model, scenario, seconds):
-    """Faults as one line 'quon-mf6: file: what', status 1 (2 usage)."""
+def test_failures_are_one_line(tmp_path, model, scenario, seconds, days):
+    """Faults as one line 'quon-mf6: file: what', status 1 (2 usage); no
+    file of the run written, also through a link."""
     sim = tmp_path / "sim"
     shutil.copytree(model, sim)
-    dis = open(sim / "basin.dis").read()
+    dis = sim / "basin.dis"
+    # --into would copy quon's TDIS over the run's record.
+    os.symlink(days / "fort.2", sim / "m.tdis")
+    broken = tmp_path / "broken"  # a run whose files are damaged per case
+    shutil.copytree(seconds, broken, symlinks=True)
+    linked = tmp_path / "linked"  # the own simulation's name file a link
+    shutil.copytree(seconds, linked, symlinks=True)
+    if os.path.lexists(linked / "mf6" / "mfsim.nam"):
+        os.remove(linked / "mf6" / "mfsim.nam")
+    os.symlink(f"../co/{MONTH}.pmp", linked / "mf6" / "mfsim.nam")
     bare = tmp_path / "bare"  # an MF6 line, quon not run
     shutil.copytree(scenario[0], bare)
     with open(bare / "quon.par", "a") as f:
@@ -250,10 +260,10 @@ def test_failures_are_one_line(tmp_path, model, scenario, seconds):
                                                    "IBOUND model.dis")
     open(clash / "quon.par", "w").write(par + "MF6 m\n")
     assert quon(clash).returncode == 0
-    grid = open(clash / "model.dis").read()
 
     into = ("--into", sim, seconds)
-    cases = [  # (arguments, basin.dis edit, status, message)
+    packages = broken / "mf6" / "m.packages"
+    cases = [  # (arguments, (file, text, edited text), status, message)
         ((), None, 2, "the following arguments are required"),
         (("--model", "X", seconds), None, 2, "--model goes with --into"),
         ((tmp_path / "none",), None, 1, "none: no such folder"),
@@ -261,20 +271,41 @@ def test_failures_are_one_line(tmp_path, model, scenario, seconds):
         ((bare,), None, 1, "m.packages: no such file"),
         (("--mf6", "/nonexistent/mf6", seconds), None, 1,
          "/nonexistent/mf6: no such program"),
-        ((clash,), None, 1, "model.dis: is an input of the quon run"),
-        (into, ("NCOL 326", "NCOL 300"), 1,
+        ((clash,), None, 1, "model.dis: is a file the run reads"),
+        ((linked,), None, 1, "mfsim.nam: is a file the run reads ("
+         f"{linked}/co/{MONTH}.pmp)"),
+        (("--into", sim, days), None, 1, "m.tdis: is a file the run writes"),
+        (("--quon", tmp_path / "nothere", seconds), None, 1,
+         "nothere: no such program (--quon)"),
+        (into, (dis, "NCOL 326", "NCOL 300"), 1,
          "basin.dis: NCOL is 300, quon's grid has 326"),
-        (into, ("DELR\n    CONSTANT 5280.0", "DELR\n    CONSTANT 5000.0"), 1,
+        (into, (dis, "DELR\n    CONSTANT 5280.0", "DELR\n    CONSTANT "
+                "5000.0"), 1,
          "basin.dis: DELR is 5000 at cell 1, quon's cells are 5280 ft"),
-        (into, ("LENGTH_UNITS feet", "LENGTH_UNITS meters"), 1,
+        (into, (dis, "LENGTH_UNITS feet", "LENGTH_UNITS meters"), 1,
          "basin.dis: LENGTH_UNITS is meters, quon's grid is in feet"),
         (("--into", tmp_path, seconds), None, 1, "mfsim.nam: no such file"),
+        # Broken files of the run: one line, no traceback.
+        ((broken,), (packages, "WEL6", "WELL6"), 1,
+         "m.packages: not a package list of quon"),
+        ((broken,), (broken / "ibound.zon", "", "x"), 1,
+         "ibound.zon: row 1 holds a field that is not"),
+        ((broken,), (broken / "quon.par", "MF6 mf6/m", "MF6 mf6/m IRCH "
+                     "nothere.txt"), 1, "nothere.txt: no such file"),
     ]
+    targets = (days / "fort.2", clash / "model.dis",
+               linked / "co" / f"{MONTH}.pmp")
+    before = [t.read_bytes() for t in targets]
     for args, change, status, text in cases:
-        open(sim / "basin.dis", "w").write(dis.replace(*change) if change
-                                           else dis)
+        if change:
+            kept = open(change[0]).read()
+            open(change[0], "w").write(change[2] + kept if not change[1]
+                                       else kept.replace(*change[1:]))
         got, out, err = quon_mf6(*args)
+        if change:
+            open(change[0], "w").write(kept)
         assert (got, len(err.splitlines())) == (status, 1), (args, err)
         assert err.startswith("quon-mf6: ") and text in err, (args, err)
         assert "Traceback" not in err
-    assert open(clash / "model.dis").read() == grid
+    assert [t.read_bytes() for t in targets] == before
+    assert not [n for n in os.listdir(sim) if n.endswith(".tmp")]

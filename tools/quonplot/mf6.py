@@ -1,8 +1,9 @@
 """mf6.py - quon-mf6: quon's MODFLOW 6 files (a run with MF6 base) in a
 simulation, and mf6's budget of them against quon's MODFLOW-2005 files.
 
-  quon-mf6 [--par FILE] [--mf6 BINARY] RUNDIR
-  quon-mf6 --into SIMDIR [--model NAME] [--par FILE] [--mf6 BINARY] RUNDIR
+  quon-mf6 [--par FILE] [--mf6 BINARY] [--quon EXE] RUNDIR
+  quon-mf6 --into SIMDIR [--model NAME] [--par FILE] [--mf6 BINARY]
+           [--quon EXE] RUNDIR
 
 Without --into: a small simulation of its own next to the MF6 files (the
 folder of base): mfsim.nam, model.nam, model.dis (165 x 326 cells of 5280
@@ -24,31 +25,27 @@ With --mf6: runs mf6 there and compares the budget of every period,
 package by package, with the MODFLOW-2005 files of the run; prints the
 table, the totals by package and by state, and the largest relative
 difference: 1 when one exceeds 1e-6 or mf6 did not end normally.
-"""
-import argparse
-import os
-import sys
 
-from . import readers as rd
+No file is written over one the run reads or writes (quon --files lists
+them) or the command reads (guard.py); the files take their names when all
+are written, before mf6 runs.
+"""
+import os
+
+from . import guard
 from .mf6budget import compare, run_mf6
 from .mf6files import TOOL, QuonRun, Writer, fail
 from .mf6into import into
 from .mf6own import own_simulation
-
-
-class Usage(argparse.ArgumentParser):
-    """A usage fault is one line naming the tool, status 2."""
-
-    def error(self, message):
-        sys.stderr.write(f"{TOOL}: {message} (see {TOOL} --help)\n")
-        sys.exit(2)
+from .runner import OneLineParser, attempt
 
 
 def main(argv):
-    ap = Usage(prog=TOOL, description="quon's MODFLOW 6 files (a run with "
-               "MF6 base) in a simulation of their own or, with --into, in "
-               "an existing one; with --mf6, mf6's budget of them checked "
-               "against quon's MODFLOW-2005 files. See quon-mf6(1).")
+    ap = OneLineParser(
+        prog=TOOL, description="quon's MODFLOW 6 files (a run with MF6 "
+        "base) in a simulation of their own or, with --into, in an existing "
+        "one; with --mf6, mf6's budget of them checked against quon's "
+        "MODFLOW-2005 files. See quon-mf6(1).")
     ap.add_argument("rundir", metavar="RUNDIR", help="the quon run's folder")
     ap.add_argument("--par", metavar="FILE",
                     help="parameter file (default RUNDIR/quon.par)")
@@ -57,37 +54,41 @@ def main(argv):
     ap.add_argument("--model", metavar="NAME",
                     help="the GWF model of SIMDIR (when it has several)")
     ap.add_argument("--mf6", metavar="BINARY", help="run this mf6 and check")
+    ap.add_argument("--quon", metavar="EXE", help="quon program that lists "
+                    "the run's files (default: the quon beside this tool, "
+                    "else quon on PATH)")
     a = ap.parse_args(argv)
     if a.model and not a.into:
         ap.error("--model goes with --into")
     subject = a.into or a.rundir
-    try:
+
+    def command():
         run = QuonRun(a.rundir, a.par)
         for f in run.files():
             if not os.path.isfile(run.mf6file(f)):
                 fail(run.mf6file(f), "no such file: run quon with this "
                      "parameter file first")
-        out = Writer(run, backup=bool(a.into))
+        # Neither the own simulation nor --into writes a file of the run.
+        guard.keep(run.par)
+        guard.keep_run(run.par, a.quon, folder=run.dir)
+        out = Writer(backup=bool(a.into))
         if a.into:
             if not os.path.isdir(a.into):
                 fail(a.into, "no such folder")
             folder, csvname, idomain, held = into(run, a.into, a.model, out,
                                                   bool(a.mf6))
-            print(f"{TOOL}: quon's packages put into {a.into}")
+            done = f"quon's packages put into {a.into}"
         else:
             folder, csvname, idomain, held = own_simulation(run, out)
-            print(f"{TOOL}: simulation written in {folder}")
+            done = f"simulation written in {folder}"
+        guard.commit()  # mf6 reads the files by their names
+        out.tell()
+        print(f"{TOOL}: {done}")
         if not a.mf6:
             return 0
         run_mf6(a.mf6, folder)
         return compare(run, folder, csvname, idomain, held)
-    except rd.InputError as e:
-        sys.stderr.write(f"{TOOL}: {e.path}: {e.what}\n")
-    except OSError as e:
-        sys.stderr.write(f"{TOOL}: {e.filename or subject}: "
-                         f"{e.strerror or e}\n")
-    except MemoryError:
-        sys.stderr.write(f"{TOOL}: {subject}: out of memory\n")
-    except Exception as e:  # a fault not foreseen still gets one line
-        sys.stderr.write(f"{TOOL}: {subject}: {type(e).__name__}: {e}\n")
-    return 1
+
+    status, fault = attempt(TOOL, lambda: guard.transaction(command),
+                            subject)
+    return status if fault is None else fault

@@ -1,12 +1,13 @@
 """mf6files.py - what quon-mf6 reads and writes: MODFLOW 6 input files
 (blocks, arrays, the grid of a model, name files), the quon run whose MF6
-files it takes (their names, the MF6 line's options, the inputs no tool may
-overwrite), and the writer that keeps a copy of every file it changes."""
+files it takes (their names, the MF6 line's options), and the writer that
+writes through the guard and keeps a copy of every file it changes."""
 import os
 import shutil
 
 import numpy as np
 
+from . import guard
 from . import readers as rd
 
 
@@ -231,8 +232,8 @@ def read_layers(path):
 
 
 class QuonRun:
-    """What quon wrote with MF6 base: the files by their use, the options of
-    the MF6 line, and the inputs of the run that no tool may overwrite."""
+    """What quon wrote with MF6 base: the files by their use and the options
+    of the MF6 line."""
 
     def __init__(self, rundir, par=None):
         self.dir = os.path.abspath(rundir)
@@ -304,20 +305,6 @@ class QuonRun:
         return [self.tdis] + [f for f, _ in self.rch] + [self.wel[0]] + \
             ([self.obs] if self.obs else [])
 
-    def inputs(self):
-        """The files the run reads, as far as the parameter file names
-        them, and the parameter file."""
-        p = self.params
-        names = [p.ibound, p.soil, p.mound, self.options.get("IRCH"),
-                 self.options.get("WELLAYER")]
-        for group in (p.terrain, p.budget, p.stations):
-            names += list(group or ())
-        out = [self.par]
-        for n in names:
-            if n and n != "*":
-                out.append(self.path(n))
-        return out
-
     def expected(self, receives):
         """quon's MODFLOW-2005 budget per period and package, as mf6 should
         give it: recharge value x multiplier x cell area and the well rates,
@@ -344,44 +331,35 @@ class QuonRun:
 # ---- Writing ------------------------------------------------------------------
 
 class Writer:
-    """Writes files, never one that is an input of the run (same device and
-    inode), keeping a copy of an existing file it changes under --into."""
+    """Writes files through the guard (never one the run or the command
+    reads; under a temporary name until the command succeeds), keeping a
+    copy of an existing file it changes under --into."""
 
-    def __init__(self, run, backup):
-        self.keys = set()
-        for name in run.inputs():
-            try:
-                st = os.stat(name)
-                self.keys.add((st.st_dev, st.st_ino))
-            except OSError:
-                pass
+    def __init__(self, backup):
         self.backup = backup
         self.changed = []
 
-    def check(self, path):
-        try:
-            st = os.stat(path)
-        except OSError:
-            return False
-        if (st.st_dev, st.st_ino) in self.keys:
-            fail(path, "is an input of the quon run, not overwritten")
-        return True
-
     def put(self, path, text):
-        exists = self.check(path)
-        if exists and self.backup:
+        guard.check(path)
+        if os.path.exists(path) and self.backup:
             if read_text(path) == text:
                 return
             if not os.path.exists(path + BACKUP):
-                shutil.copy2(path, path + BACKUP)
+                shutil.copy2(path, guard.writing(path + BACKUP))
             self.changed.append(path)
-        with open(path, "w") as f:
+        with open(guard.writing(path), "w") as f:
             f.write(text)
 
     def copy(self, src, dst):
         if os.path.exists(dst) and os.path.samefile(src, dst):
             return
         self.put(dst, read_text(src))
+
+    def tell(self):
+        """Names the files changed, once they are written."""
+        for path in self.changed:
+            print(f"{TOOL}: {path} changed, the one before kept as "
+                  f"{os.path.basename(path)}{BACKUP}")
 
 
 def grid_text(values, fmt, per_line=20):

@@ -4,8 +4,9 @@ import os
 
 import numpy as np
 
+from . import guard
 from . import readers as rd
-from .mf6files import (BACKUP, TOOL, Dis, block_lines, blocks, fail,
+from .mf6files import (TOOL, Dis, block_lines, blocks, fail,
                        held_in, name_entries, read_text, words_of)
 
 
@@ -87,6 +88,7 @@ def into(run, simdir, model, out, with_csv):
         top = np.where(idom.any(axis=0), np.argmax(idom, axis=0) + 1, 1)
         out.put(top_name, "\n".join(" ".join(str(v) for v in row)
                                     for row in top) + "\n")
+        guard.commit()  # kept also when the wells end the command
     if lost.any():
         under = "layer 1" if "IRCH" not in run.options else "their IRCH layer"
         print(f"{TOOL}: {int(lost.sum())} cells receive recharge where "
@@ -149,7 +151,4 @@ def into(run, simdir, model, out, with_csv):
     for e in theirs:
         if e[0] == "CHD6":
             held |= held_in(os.path.join(simdir, e[1]), simdir, grid.nlay)
-    for path in out.changed:
-        print(f"{TOOL}: {path} changed, the one before kept as "
-              f"{os.path.basename(path)}{BACKUP}")
     return simdir, csvname, idom, held

@@ -62,29 +62,41 @@ def _stop(signum, frame):
     raise Stopped(signum)
 
 
-def run_command(tool, action, subject):
-    """Runs action() for a tool's command line and prints the name it
-    returns (the file written): 0. Every fault ends it with one line
-    'tool: file: what' on standard error and 1, a fault not foreseen
-    naming subject, the file the command was given."""
+def attempt(tool, action, subject):
+    """Runs action() for a tool's command line: (what it returns, None), or
+    (None, exit status) when a fault ended it with one line 'tool: file:
+    what' on standard error (1), a fault not foreseen naming subject, the
+    file the command was given; a signal ends it with 128 + its number."""
     for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
         signal.signal(sig, _stop)
     try:
-        out = action()
+        return action(), None
     except Fault as e:
         sys.stderr.write(_one_line(f"{tool}: {e.path}: {e.what}"))
-        return FAULT
+        return None, FAULT
     except MemoryError:
         sys.stderr.write(_one_line(f"{tool}: {subject}: out of memory"))
-        return FAULT
+        return None, FAULT
     except Stopped as e:
         sys.stderr.write(_one_line(f"{tool}: {subject}: stopped by signal "
                                    f"{e.signum}; no file written"))
-        return 128 + e.signum
+        return None, 128 + e.signum
+    except OSError as e:
+        sys.stderr.write(_one_line(f"{tool}: {e.filename or subject}: "
+                                   f"{e.strerror or e}"))
+        return None, FAULT
     except Exception as e:  # a fault not foreseen still gets one line
         sys.stderr.write(_one_line(f"{tool}: {subject}: "
                                    f"{type(e).__name__}: {e}"))
-        return FAULT
+        return None, FAULT
+
+
+def run_command(tool, action, subject):
+    """Runs action() for a tool's command line (attempt) and prints the name
+    it returns (the file written): 0."""
+    out, status = attempt(tool, action, subject)
+    if status is not None:
+        return status
     try:
         print(out, flush=True)
     except OSError as e:  # standard output closed or full
