@@ -132,9 +132,9 @@ void show_yearly(const Run &run, std::string_view use, std::string_view dir,
 
 // The inventory's proof of the outputs: each listed with whether it can be
 // written, a required one that cannot goes to the stopper too.
-class ListedPlaces final : public Places {
+class ListedPlaces final : public StoppingPlaces {
 public:
-  ListedPlaces(const Run &run, Stopper &stop) : run_(run), stop_(stop) {}
+  ListedPlaces(const Run &run, Stopper &stop) : StoppingPlaces(run, stop) {}
   void file(const OutputName &f, bool required) override {
     show_output(f.use, f.number, f.name, required ? &stop_ : nullptr);
   }
@@ -143,13 +143,6 @@ public:
                 std::span(f.exts.data(), std::size_t(f.nexts)),
                 required ? &stop_ : nullptr);
   }
-  void missing(std::string_view msg, std::string_view value) override {
-    stop_.stop(msg, value);
-  }
-
-private:
-  const Run &run_;
-  Stopper &stop_;
 };
 
 } // namespace

@@ -93,9 +93,9 @@ namespace {
 // A run's proof of the outputs: silent; the first required place that
 // cannot be written ends the run naming it. One that is not required is
 // left to its writer, which reports it and goes on without it.
-class ProvenPlaces final : public Places {
+class ProvenPlaces final : public StoppingPlaces {
 public:
-  ProvenPlaces(const Run &run, Stopper &stop) : run_(run), stop_(stop) {}
+  ProvenPlaces(const Run &run, Stopper &stop) : StoppingPlaces(run, stop) {}
   void file(const OutputName &f, bool required) override {
     const std::string_view name =
         f.name.substr(0, std::size_t(length0(f.name)));
@@ -113,16 +113,13 @@ public:
           stop_.stop(msg::CANNOT_OPEN, p.view());
       }
   }
-  void missing(std::string_view msg, std::string_view value) override {
-    stop_.stop(msg, value);
-  }
-
-private:
-  const Run &run_;
-  Stopper &stop_;
 };
 
 } // namespace
+
+void StoppingPlaces::missing(std::string_view msg, std::string_view value) {
+  stop_.stop(msg, value);
+}
 
 void prove_places(Run &run, Stopper &stop) {
   ProvenPlaces proven(run, stop);

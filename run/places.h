@@ -4,8 +4,24 @@
 
 #include <string_view>
 
+#include "writer.h"
+
 namespace quon {
 class Detail;
+class Stopper;
+
+// What a run's proof of the outputs and --check's list of them share: the
+// run they walk, the stopper a required place that cannot be written goes
+// to, and a name the settings lack, which always goes to the stopper.
+class StoppingPlaces : public Places {
+public:
+  void missing(std::string_view msg, std::string_view value) override;
+
+protected:
+  StoppingPlaces(const Run &run, Stopper &stop) : run_(run), stop_(stop) {}
+  const Run &run_;
+  Stopper &stop_;
+};
 
 // One line on standard output (a and b one after the other).
 void print_line(std::string_view a, std::string_view b = {});
